@@ -1,0 +1,102 @@
+#include "analysis/TextSearch.h"
+
+#include <cstring>
+
+namespace velmora::text {
+
+namespace {
+
+bool EqualNoCase(const char* a, std::string_view b) noexcept {
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool IsAsciiLetter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle,
+                       std::size_t from) noexcept {
+  if (needle.empty()) return from <= haystack.size() ? from : npos;
+  if (from >= haystack.size() || haystack.size() - from < needle.size()) return npos;
+  const char* const begin = haystack.data();
+  const char* const last = begin + (haystack.size() - needle.size());  // last possible start
+  const char first = needle.front();
+  const std::string_view rest = needle.substr(1);
+  const char* p = begin + from;
+  if (!IsAsciiLetter(first)) {
+    // The usual case ("<img", "<a "): the first character has no case, so memchr finds it.
+    while (p <= last) {
+      const void* hit = std::memchr(p, first, static_cast<std::size_t>(last - p) + 1);
+      if (hit == nullptr) return npos;
+      p = static_cast<const char*>(hit);
+      if (EqualNoCase(p + 1, rest)) return static_cast<std::size_t>(p - begin);
+      ++p;
+    }
+    return npos;
+  }
+  const char lowerFirst = AsciiLower(first);
+  for (; p <= last; ++p) {
+    if (AsciiLower(*p) == lowerFirst && EqualNoCase(p + 1, rest)) {
+      return static_cast<std::size_t>(p - begin);
+    }
+  }
+  return npos;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) noexcept {
+  return s.size() >= prefix.size() && EqualNoCase(s.data(), prefix);
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) noexcept {
+  return s.size() >= suffix.size() && EqualNoCase(s.data() + (s.size() - suffix.size()), suffix);
+}
+
+std::string ReplaceAllNoCase(std::string_view s, std::string_view needle,
+                             std::string_view replacement) {
+  std::string out;
+  std::size_t pos = needle.empty() ? npos : FindNoCase(s, needle);
+  if (pos == npos) return std::string(s);
+  out.reserve(s.size());
+  std::size_t done = 0;
+  while (pos != npos) {
+    out.append(s.substr(done, pos - done));
+    out.append(replacement);
+    done = pos + needle.size();
+    pos = FindNoCase(s, needle, done);
+  }
+  out.append(s.substr(done));
+  return out;
+}
+
+std::string RemoveChar(std::string_view s, char c) {
+  std::string out;
+  out.reserve(s.size());
+  for (char ch : s) {
+    if (ch != c) out.push_back(ch);
+  }
+  return out;
+}
+
+std::size_t FindLineBreak(std::string_view s, std::size_t from) noexcept {
+  for (std::size_t i = from; i < s.size(); ++i) {
+    if (s[i] == '\r' || s[i] == '\n') return i;
+  }
+  return s.size();
+}
+
+std::size_t LineBreakLength(std::string_view s, std::size_t pos) noexcept {
+  if (pos >= s.size()) return 0;
+  if (s[pos] == '\r' && pos + 1 < s.size() && s[pos + 1] == '\n') return 2;
+  return (s[pos] == '\r' || s[pos] == '\n') ? 1 : 0;
+}
+
+std::string_view TrimAsciiBlanks(std::string_view s) noexcept {
+  while (!s.empty() && IsAsciiBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsAsciiBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace velmora::text
