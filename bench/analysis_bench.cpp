@@ -1,0 +1,292 @@
+// Benchmarks of the page analysis: the whole AnalyzePage on generated pages of 1, 10 and 50 MB,
+// each with LF and with CR LF line ends, measured next to a plain copy of the same page's bytes
+// to a file in the same folder. After the runs it prints the ratios measured in this run against
+// their goals; the table is a report, so the program always exits 0 unless it cannot run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "analysis/AnalyzePage.h"
+#include "analysis/WorkFiles.h"
+#include "bench/PageGenerator.h"
+
+namespace {
+
+constexpr std::string_view kPageUrl = "https://www.example.com/blog/2023/harbour-walk.html";
+constexpr double kCopyRatioGoal = 8.0;     // AnalyzePage against writing the page once
+constexpr double kScalingGoal = 5.5;       // 50 MB against 10 MB (the sizes differ by 5)
+constexpr double kTenMegabyteGoalMs = 100;  // absolute time of the 10 MB page
+constexpr int kRepetitions = 5;            // the table uses the fastest repetition of each
+
+struct SizeCase {
+  std::size_t megabytes;
+  std::size_t images;
+  std::size_t distinctNames;
+  benchmark::IterationCount iterations;  // per repetition; 0 lets the library choose
+};
+
+constexpr SizeCase kSizes[] = {
+    {1, 1'000, 250, 0},
+    {10, 20'000, 5'000, 4},
+    {50, 100'000, 25'000, 1},
+};
+
+struct LineEnd {
+  std::string_view name;
+  std::string_view text;
+};
+constexpr LineEnd kLineEnds[] = {{"LF", "\n"}, {"CRLF", "\r\n"}};
+
+// One generated page with its own work folder.
+struct BenchPage {
+  std::string label;  // "10MB/CRLF"
+  std::size_t megabytes;
+  std::string_view lineEnd;
+  velmora::PageSnapshot snapshot;
+  std::filesystem::path folder;
+};
+
+// Temporary work folders under /tmp, removed when the program ends normally.
+class TempFolders {
+ public:
+  TempFolders() = default;
+  TempFolders(const TempFolders&) = delete;
+  TempFolders& operator=(const TempFolders&) = delete;
+  ~TempFolders() {
+    for (const auto& folder : folders_) {
+      std::error_code ignored;
+      std::filesystem::remove_all(folder, ignored);
+    }
+  }
+
+  std::optional<std::filesystem::path> Make() {
+    std::string pattern = "/tmp/velmora-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+    folders_.emplace_back(pattern);
+    return folders_.back();
+  }
+
+ private:
+  std::vector<std::filesystem::path> folders_;
+};
+
+std::string AnalyzeName(const BenchPage& page) { return "AnalyzePage/" + page.label; }
+std::string CopyName(const BenchPage& page) { return "CopyPage/" + page.label; }
+
+void RunAnalyze(benchmark::State& state, const BenchPage& page) {
+  const velmora::WorkFiles files(page.folder);
+  velmora::ListPairs lists;
+  std::size_t failures = 0;
+  for (auto _ : state) {
+    const velmora::AnalysisResult result = velmora::AnalyzePage(page.snapshot, files, lists);
+    failures += result.failures.size();
+  }
+  // A run whose files could not be written, or that found nothing, measured something else.
+  if (failures != 0) {
+    state.SkipWithError("a work file could not be written");
+    return;
+  }
+  if (lists.Links[velmora::kShownImagesPair].empty() ||
+      lists.Links[velmora::kLinkedImagesPair].empty()) {
+    state.SkipWithError("the analysis found no images in the generated page");
+    return;
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(page.snapshot.bodyHtml.size()));
+  state.counters["shown"] = static_cast<double>(lists.Links[velmora::kShownImagesPair].size());
+  state.counters["linked"] = static_cast<double>(lists.Links[velmora::kLinkedImagesPair].size());
+}
+
+// Writes the bytes to a new or emptied file: open, write (resuming short writes), close.
+std::error_code CopyToFile(const std::filesystem::path& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return {errno, std::generic_category()};
+  std::error_code error;
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = {errno, std::generic_category()};
+      break;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  if (::close(fd) != 0 && !error) error = {errno, std::generic_category()};
+  return error;
+}
+
+void RunCopy(benchmark::State& state, const BenchPage& page) {
+  const std::filesystem::path target = page.folder / "copy.html";
+  std::error_code error;
+  for (auto _ : state) {
+    if (std::error_code e = CopyToFile(target, page.snapshot.bodyHtml); e && !error) error = e;
+  }
+  if (error) {
+    state.SkipWithError(("the copy failed: " + error.message()).c_str());
+    return;
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(page.snapshot.bodyHtml.size()));
+}
+
+double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+// The console output as usual, and the fastest repetition of every benchmark kept for the table.
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min") {
+        fastestMs_[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  std::optional<double> FastestMs(const std::string& name) const {
+    const auto it = fastestMs_.find(name);
+    if (it == fastestMs_.end()) return std::nullopt;
+    return it->second;
+  }
+
+ private:
+  std::map<std::string, double> fastestMs_;
+};
+
+const char* Verdict(std::optional<double> value, double goal) {
+  if (!value) return "MISS (no result)";
+  return *value <= goal ? "PASS" : "MISS";
+}
+
+std::string Format(std::optional<double> value, const char* format) {
+  if (!value) return "n/a";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, *value);
+  return buffer;
+}
+
+std::optional<double> Ratio(std::optional<double> a, std::optional<double> b) {
+  if (!a || !b || *b <= 0) return std::nullopt;
+  return *a / *b;
+}
+
+void PrintTable(const std::vector<BenchPage>& pages, const CollectingReporter& reporter) {
+  std::printf("\nRatios of this run (fastest of %d repetitions, wall-clock time)\n", kRepetitions);
+  std::printf("%-11s %10s %14s %10s %12s  %s\n", "page", "size", "AnalyzePage", "copy",
+              "analyze/copy", "goal <= 8x");
+  for (const BenchPage& page : pages) {
+    const std::optional<double> analyze = reporter.FastestMs(AnalyzeName(page));
+    const std::optional<double> copy = reporter.FastestMs(CopyName(page));
+    const std::optional<double> ratio = Ratio(analyze, copy);
+    std::printf("%-11s %9.1fM %11s ms %7s ms %11sx  %s\n", page.label.c_str(),
+                static_cast<double>(page.snapshot.bodyHtml.size()) / 1e6,
+                Format(analyze, "%.2f").c_str(), Format(copy, "%.2f").c_str(),
+                Format(ratio, "%.2f").c_str(), Verdict(ratio, kCopyRatioGoal));
+  }
+
+  std::printf("\n%-11s %14s %14s %12s  %s\n", "line ends", "50MB analyze", "10MB analyze",
+              "50MB/10MB", "goal <= 5.5x");
+  for (const LineEnd& lineEnd : kLineEnds) {
+    const std::string suffix = "MB/" + std::string(lineEnd.name);
+    const std::optional<double> big = reporter.FastestMs("AnalyzePage/50" + suffix);
+    const std::optional<double> ten = reporter.FastestMs("AnalyzePage/10" + suffix);
+    const std::optional<double> ratio = Ratio(big, ten);
+    std::printf("%-11s %11s ms %11s ms %11sx  %s\n", std::string(lineEnd.name).c_str(),
+                Format(big, "%.2f").c_str(), Format(ten, "%.2f").c_str(),
+                Format(ratio, "%.2f").c_str(), Verdict(ratio, kScalingGoal));
+  }
+
+  std::printf("\n%-11s %14s  %s\n", "line ends", "10MB analyze", "goal <= 100 ms");
+  for (const LineEnd& lineEnd : kLineEnds) {
+    const std::optional<double> ten =
+        reporter.FastestMs("AnalyzePage/10MB/" + std::string(lineEnd.name));
+    std::printf("%-11s %11s ms  %s\n", std::string(lineEnd.name).c_str(),
+                Format(ten, "%.2f").c_str(), Verdict(ten, kTenMegabyteGoalMs));
+  }
+  std::printf("\nThe table reports; it never fails the program (timings on a shared machine "
+              "vary).\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  TempFolders temp;
+  std::vector<BenchPage> pages;
+  pages.reserve(std::size(kSizes) * std::size(kLineEnds));
+  for (const SizeCase& size : kSizes) {
+    for (const LineEnd& lineEnd : kLineEnds) {
+      velmora::bench::PageSpec spec;
+      spec.targetBytes = size.megabytes * 1'000'000;
+      spec.imageCount = size.images;
+      spec.distinctNames = size.distinctNames;
+      spec.lineEnd = lineEnd.text;
+
+      BenchPage page;
+      page.label = std::to_string(size.megabytes) + "MB/" + std::string(lineEnd.name);
+      page.megabytes = size.megabytes;
+      page.lineEnd = lineEnd.text;
+      page.snapshot.bodyHtml = velmora::bench::GeneratePage(spec);
+      page.snapshot.locationUrl = std::string(kPageUrl);
+      const std::optional<std::filesystem::path> folder = temp.Make();
+      if (!folder) {
+        std::fprintf(stderr, "analysis_bench: cannot create a folder in /tmp: %s\n",
+                     std::strerror(errno));
+        return 1;
+      }
+      page.folder = *folder;
+      if (std::error_code error = velmora::WorkFiles(page.folder).CreateMissingWorkFiles()) {
+        std::fprintf(stderr, "analysis_bench: cannot create the work files in %s: %s\n",
+                     page.folder.c_str(), error.message().c_str());
+        return 1;
+      }
+      pages.push_back(std::move(page));
+    }
+  }
+
+  // Copy and analysis of one page run back to back, so both see the same machine state.
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const BenchPage& page = pages[i];
+    const SizeCase& size = kSizes[i / std::size(kLineEnds)];
+    for (const bool analyze : {false, true}) {
+      // The lambdas hold a pointer: the pages are large and live until the end of main.
+      const BenchPage* p = &page;
+      benchmark::internal::Benchmark* b =
+          analyze ? benchmark::RegisterBenchmark(AnalyzeName(page).c_str(),
+                                                 [p](benchmark::State& s) { RunAnalyze(s, *p); })
+                  : benchmark::RegisterBenchmark(CopyName(page).c_str(),
+                                                 [p](benchmark::State& s) { RunCopy(s, *p); });
+      b->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->Repetitions(kRepetitions)
+          ->DisplayAggregatesOnly(true)
+          ->ComputeStatistics("min", Fastest);
+      if (size.iterations > 0) {
+        b->Iterations(size.iterations);
+      } else {
+        b->MinTime(0.05);
+      }
+    }
+  }
+
+  CollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintTable(pages, reporter);
+  return 0;
+}

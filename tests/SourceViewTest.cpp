@@ -1,0 +1,138 @@
+// The two generated views: the linked source text and the gallery.
+#include "analysis/SourceView.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/AnalyzePage.h"
+#include "analysis/GalleryPage.h"
+
+namespace velmora {
+namespace {
+
+struct Row {
+  std::string url;
+  std::string name;
+};
+
+ListPairs Pairs(const std::vector<Row>& linked, const std::vector<Row>& shown) {
+  ListPairs lists;
+  for (const Row& r : linked) {
+    lists.Links[0].push_back(r.url);
+    lists.frmList[0].push_back(r.name);
+  }
+  for (const Row& r : shown) {
+    lists.Links[1].push_back(r.url);
+    lists.frmList[1].push_back(r.name);
+  }
+  return lists;
+}
+
+TEST(EscapeSourceForView, EscapesOnlyLessThanAndLineBreaks) {
+  const struct {
+    std::string source;
+    std::string expected;
+  } cases[] = {
+      {"", ""},
+      {"<p>a</p>", "&lt;p>a&lt;/p>"},
+      {"a\nb", "a<BR>b"},
+      {"a\r\nb", "a<BR><BR>b"},
+      {"a\rb", "a<BR>b"},
+      {"&lt; & \" '", "&lt; & \" '"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EscapeSourceForView(c.source), c.expected) << c.source;
+}
+
+TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
+  const struct {
+    std::string name;
+    std::string source;
+    ListPairs lists;
+    std::string expected;
+  } cases[] = {
+      {"no names", "<img src=x>\r\n", Pairs({}, {}), "&lt;img src=x><BR><BR>"},
+      {"the worked example", "<img src=\"img/pic.gif\">\r\n",
+       Pairs({}, {{"http://host/img/pic.gif", "pic.gif"}}),
+       "&lt;img src=\"img/<a href='http://host/img/pic.gif'>pic.gif</a>\"><BR><BR>"},
+      {"every occurrence, also inside longer words", "pic.gif mypic.gif",
+       Pairs({}, {{"http://h/pic.gif", "pic.gif"}}),
+       "<a href='http://h/pic.gif'>pic.gif</a> my<a href='http://h/pic.gif'>pic.gif</a>"},
+      {"the longest name starting at a position wins", "a.gif.gif b.gif",
+       Pairs({}, {{"http://h/short", "a.gif"}, {"http://h/long", "a.gif.gif"}}),
+       "<a href='http://h/long'>a.gif.gif</a> b.gif"},
+      {"a name in both pairs links once, to pair 0's URL", "x.jpg",
+       Pairs({{"http://h/big/x.jpg", "x.jpg"}}, {{"http://h/small/x.jpg", "x.jpg"}}),
+       "<a href='http://h/big/x.jpg'>x.jpg</a>"},
+      {"inserted anchors are never rewritten by later names", "a.gif a",
+       Pairs({{"http://h/a.gif", "a.gif"}}, {{"http://h/href", "href"}, {"http://h/a", "a"}}),
+       "<a href='http://h/a.gif'>a.gif</a> <a href='http://h/a'>a</a>"},
+      {"escapes are never matched", "<BR>\n",
+       Pairs({}, {{"http://h/BR", "BR"}, {"http://h/lt", "lt;"}}),
+       "&lt;<a href='http://h/BR'>BR</a>><BR>"},
+      {"URLs are escaped for their attribute",
+       "a.gif", Pairs({}, {{"http://h/a.gif?x=1&y='2'", "a.gif"}}),
+       "<a href='http://h/a.gif?x=1&amp;y=&#39;2&#39;'>a.gif</a>"},
+      {"a name with < stays escaped inside its link", "<x<y.gif",
+       Pairs({}, {{"http://h/x%3Cy.gif", "x<y.gif"}}),
+       "&lt;<a href='http://h/x%3Cy.gif'>x&lt;y.gif</a>"},
+      {"references that may not be linked stay text", "go.gif evil.gif",
+       Pairs({{"javascript:alert(1)", "go.gif"}}, {{"data:text/html,<b>", "evil.gif"}}),
+       "go.gif evil.gif"},
+      {"pair 1's URL when pair 0's may not be linked", "go.gif",
+       Pairs({{"javascript:x()", "go.gif"}}, {{"http://h/go.gif", "go.gif"}}),
+       "<a href='http://h/go.gif'>go.gif</a>"},
+      {"data images are linked", "d.png",
+       Pairs({}, {{"data:image/png;base64,AA", "d.png"}}),
+       "<a href='data:image/png;base64,AA'>d.png</a>"},
+      {"empty names change nothing", "abc", Pairs({}, {{"http://h/", ""}}), "abc"},
+      {"overlapping names: leftmost first", "ab.gif.gif",
+       Pairs({}, {{"http://h/1", "ab.gif"}, {"http://h/2", "b.gif.gif"}}),
+       "<a href='http://h/1'>ab.gif</a>.gif"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BuildSourceView(c.source, c.lists), c.expected) << c.name;
+  }
+}
+
+TEST(GalleryEntry, FormatAndEscaping) {
+  const struct {
+    std::string stored;
+    std::string expected;
+  } cases[] = {
+      {"http://host/img/a.gif",
+       "<a href='http://host/img/a.gif'><img src='http://host/img/a.gif'></a><BR>"
+       "http://host/img/a.gif<BR><BR><BR>"},
+      {"https://host/a.gif",
+       "<a href='https://host/a.gif'><img src='https://host/a.gif'></a><BR>"
+       "https://host/a.gif<BR><BR><BR>"},
+      {"HTTP://HOST/A.GIF",
+       "<a href='HTTP://HOST/A.GIF'><img src='HTTP://HOST/A.GIF'></a><BR>HTTP://HOST/A.GIF"
+       "<BR><BR><BR>"},
+      // Only a URL without any scheme gets "http://"; the caption stays as stored.
+      {"host/img/a.gif",
+       "<a href='http://host/img/a.gif'><img src='http://host/img/a.gif'></a><BR>"
+       "host/img/a.gif<BR><BR><BR>"},
+      {"http://h/a.gif?x=1&y='><script>",
+       "<a href='http://h/a.gif?x=1&amp;y=&#39;&gt;&lt;script&gt;'><img "
+       "src='http://h/a.gif?x=1&amp;y=&#39;&gt;&lt;script&gt;'></a><BR>"
+       "http://h/a.gif?x=1&amp;y=&#39;&gt;&lt;script&gt;<BR><BR><BR>"},
+      {"javascript:alert(1)", "javascript:alert(1)<BR><BR><BR>"},
+      {"data:text/html,<script>x</script>",
+       "data:text/html,&lt;script&gt;x&lt;/script&gt;<BR><BR><BR>"},
+      {"data:image/gif;base64,R0",
+       "<a href='data:image/gif;base64,R0'><img src='data:image/gif;base64,R0'></a><BR>"
+       "data:image/gif;base64,R0<BR><BR><BR>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GalleryEntry(c.stored), c.expected) << c.stored;
+}
+
+TEST(BuildGalleryPage, OneLineOfEntriesInListOrder) {
+  EXPECT_EQ(BuildGalleryPage({}, {}), "");
+  EXPECT_EQ(BuildGalleryPage({"http://h/1.gif", "http://h/2.gif"}, {"1.gif", "2.gif"}),
+            GalleryEntry("http://h/1.gif") + GalleryEntry("http://h/2.gif"));
+}
+
+}  // namespace
+}  // namespace velmora
