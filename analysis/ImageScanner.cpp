@@ -108,6 +108,7 @@ std::string ScanReferences(std::string_view page, const ReferenceResolver& resol
 
   std::unordered_set<std::string> seen(names.begin(), names.end());
   std::string scratch;
+  scratch.reserve(page.size() / 2);
   ForEachTagLine(page, params, [&](std::string_view line) {
     scratch.append(params.opener);
     scratch.append(line.substr(params.opener.size()));

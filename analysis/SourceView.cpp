@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -48,25 +49,37 @@ std::vector<Link> CollectLinks(const ListPairs& lists) {
   return links;
 }
 
+struct Match {
+  std::uint32_t position;
+  std::uint32_t id;
+};
+
 // An Aho-Corasick automaton over the reversed names. Run over the text from its end, the state
-// reached before reading position i knows the longest name that starts at i.
+// reached after reading position i knows the longest name that starts at i.
+//
+// Nodes are small (children as sibling lists) because the names of a hostile page can add up to
+// the page's size; the root and its children, where most steps go, have full tables.
 class ReversedNameMatcher {
  public:
   explicit ReversedNameMatcher(const std::vector<Link>& links) {
+    std::size_t totalLength = 1;
+    for (const Link& link : links) totalLength += link.name.size();
+    nodes_.reserve(totalLength);
     nodes_.emplace_back();
-    for (std::size_t id = 0; id < links.size(); ++id) Insert(links[id].name, id);
+    lengths_.reserve(links.size());
+    for (std::uint32_t id = 0; id < links.size(); ++id) Insert(links[id].name, id);
     BuildFailureLinks();
   }
 
-  // Pairs (position, link id) of the longest name starting at each position where one starts,
-  // in increasing position order.
-  std::vector<std::pair<std::size_t, std::uint32_t>> LongestMatches(std::string_view text) const {
-    std::vector<std::pair<std::size_t, std::uint32_t>> matches;
-    std::uint32_t state = 0;
+  // The longest name starting at each position where one starts, in increasing position order.
+  // Positions fit 32 bits: BuildSourceView takes no longer text.
+  std::vector<Match> LongestMatches(std::string_view text) const {
+    std::vector<Match> matches;
+    std::uint32_t state = kRoot;
     for (std::size_t i = text.size(); i-- > 0;) {
       state = Next(state, static_cast<unsigned char>(text[i]));
-      const std::int64_t out = nodes_[state].longestOutput;
-      if (out >= 0) matches.emplace_back(i, static_cast<std::uint32_t>(out));
+      const std::int32_t out = nodes_[state].output;
+      if (out >= 0) matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(out)});
     }
     std::reverse(matches.begin(), matches.end());
     return matches;
@@ -75,79 +88,93 @@ class ReversedNameMatcher {
   std::size_t NameLength(std::uint32_t id) const { return lengths_[id]; }
 
  private:
+  static constexpr std::uint32_t kRoot = 0;
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
   struct Node {
-    std::vector<std::pair<unsigned char, std::uint32_t>> children;  // sorted by byte
-    std::uint32_t fail = 0;
-    std::int64_t terminal = -1;       // link id of the name ending here
-    std::int64_t longestOutput = -1;  // link id of the longest name that is a suffix here
+    std::uint32_t firstChild = kNone;
+    std::uint32_t nextSibling = kNone;
+    std::uint32_t fail = kRoot;
+    std::int32_t output = -1;  // before BuildFailureLinks: the name ending here; after: the
+                               // longest name that is a suffix of this node's text
+    std::uint32_t table = kNone;  // index into tables_ for nodes with a full table
+    unsigned char byte = 0;
   };
 
-  static std::int64_t Child(const Node& node, unsigned char c) {
-    const auto it = std::lower_bound(
-        node.children.begin(), node.children.end(), c,
-        [](const std::pair<unsigned char, std::uint32_t>& e, unsigned char b) {
-          return e.first < b;
-        });
-    if (it == node.children.end() || it->first != c) return -1;
-    return static_cast<std::int64_t>(it->second);
+  std::uint32_t Child(std::uint32_t node, unsigned char c) const {
+    const Node& n = nodes_[node];
+    if (n.table != kNone) return tables_[n.table][c];
+    for (std::uint32_t child = n.firstChild; child != kNone; child = nodes_[child].nextSibling) {
+      if (nodes_[child].byte == c) return child;
+    }
+    return kNone;
   }
 
-  void Insert(std::string_view name, std::size_t id) {
-    std::uint32_t state = 0;
+  void Insert(std::string_view name, std::uint32_t id) {
+    std::uint32_t state = kRoot;
     for (std::size_t i = name.size(); i-- > 0;) {
       const auto c = static_cast<unsigned char>(name[i]);
-      std::int64_t child = Child(nodes_[state], c);
-      if (child < 0) {
-        child = static_cast<std::int64_t>(nodes_.size());
-        auto& children = nodes_[state].children;
-        children.insert(std::upper_bound(children.begin(), children.end(),
-                                         std::make_pair(c, std::uint32_t{0}),
-                                         [](const auto& a, const auto& b) {
-                                           return a.first < b.first;
-                                         }),
-                        {c, static_cast<std::uint32_t>(child)});
-        nodes_.emplace_back();
+      std::uint32_t child = Child(state, c);
+      if (child == kNone) {
+        child = static_cast<std::uint32_t>(nodes_.size());
+        Node node;
+        node.byte = c;
+        node.nextSibling = nodes_[state].firstChild;
+        nodes_.push_back(node);
+        nodes_[state].firstChild = child;
       }
-      state = static_cast<std::uint32_t>(child);
+      state = child;
     }
-    if (nodes_[state].terminal < 0) nodes_[state].terminal = static_cast<std::int64_t>(id);
-    if (lengths_.size() <= id) lengths_.resize(id + 1);
-    lengths_[id] = name.size();
+    if (nodes_[state].output < 0) nodes_[state].output = static_cast<std::int32_t>(id);
+    lengths_.push_back(name.size());
+  }
+
+  void GiveTable(std::uint32_t node) {
+    std::array<std::uint32_t, 256> table;
+    table.fill(kNone);
+    for (std::uint32_t child = nodes_[node].firstChild; child != kNone;
+         child = nodes_[child].nextSibling) {
+      table[nodes_[child].byte] = child;
+    }
+    nodes_[node].table = static_cast<std::uint32_t>(tables_.size());
+    tables_.push_back(table);
   }
 
   void BuildFailureLinks() {
-    rootNext_.fill(0);
-    for (const auto& [c, child] : nodes_[0].children) rootNext_[c] = child;
+    GiveTable(kRoot);
+    for (std::uint32_t child = nodes_[kRoot].firstChild; child != kNone;
+         child = nodes_[child].nextSibling) {
+      GiveTable(child);
+    }
     std::vector<std::uint32_t> queue;
     queue.reserve(nodes_.size());
-    for (const auto& [c, child] : nodes_[0].children) {
-      nodes_[child].fail = 0;
+    for (std::uint32_t child = nodes_[kRoot].firstChild; child != kNone;
+         child = nodes_[child].nextSibling) {
       queue.push_back(child);
     }
-    nodes_[0].longestOutput = -1;
     for (std::size_t head = 0; head < queue.size(); ++head) {
       const std::uint32_t u = queue[head];
-      Node& node = nodes_[u];
-      node.longestOutput =
-          node.terminal >= 0 ? node.terminal : nodes_[node.fail].longestOutput;
-      for (const auto& [c, child] : node.children) {
-        nodes_[child].fail = u == 0 ? 0 : Next(nodes_[u].fail, c);
+      if (nodes_[u].output < 0) nodes_[u].output = nodes_[nodes_[u].fail].output;
+      for (std::uint32_t child = nodes_[u].firstChild; child != kNone;
+           child = nodes_[child].nextSibling) {
+        nodes_[child].fail = Next(nodes_[u].fail, nodes_[child].byte);
         queue.push_back(child);
       }
     }
   }
 
+  // The state after reading c in `state`, following failure links.
   std::uint32_t Next(std::uint32_t state, unsigned char c) const {
-    while (state != 0) {
-      const std::int64_t child = Child(nodes_[state], c);
-      if (child >= 0) return static_cast<std::uint32_t>(child);
+    for (;;) {
+      const std::uint32_t child = Child(state, c);
+      if (child != kNone) return child;
+      if (state == kRoot) return kRoot;
       state = nodes_[state].fail;
     }
-    return rootNext_[c];
   }
 
   std::vector<Node> nodes_;
-  std::array<std::uint32_t, 256> rootNext_{};
+  std::vector<std::array<std::uint32_t, 256>> tables_;
   std::vector<std::size_t> lengths_;
 };
 
@@ -164,20 +191,36 @@ std::string BuildSourceView(std::string_view source, const ListPairs& lists) {
   const std::vector<Link> links = CollectLinks(lists);
   if (links.empty()) return EscapeSourceForView(source);
 
+  if (source.size() > std::numeric_limits<std::uint32_t>::max()) return EscapeSourceForView(source);
+
   const ReversedNameMatcher matcher(links);
-  std::string out;
-  out.reserve(source.size() + source.size() / 8);
+  // From left to right, a link starts at each match that does not stand inside the last one.
+  std::vector<Match> used;
   std::size_t done = 0;
-  for (const auto& [position, id] : matcher.LongestMatches(source)) {
-    if (position < done) continue;  // inside a name linked already
-    AppendEscaped(out, source.substr(done, position - done));
-    const Link& link = links[id];
+  for (const Match& match : matcher.LongestMatches(source)) {
+    if (match.position < done) continue;
+    used.push_back(match);
+    done = match.position + matcher.NameLength(match.id);
+  }
+  // Each URL is escaped once, however often its name occurs.
+  std::vector<std::string> hrefs(links.size());
+  std::size_t linkBytes = 0;
+  for (const Match& match : used) {
+    if (hrefs[match.id].empty()) hrefs[match.id] = html::EscapeAttribute(links[match.id].url);
+    linkBytes += hrefs[match.id].size() + matcher.NameLength(match.id) / 4 + 15;
+  }
+
+  std::string out;
+  out.reserve(source.size() + source.size() / 8 + linkBytes);
+  done = 0;
+  for (const Match& match : used) {
+    AppendEscaped(out, source.substr(done, match.position - done));
     out.append("<a href='");
-    out.append(html::EscapeAttribute(link.url));
+    out.append(hrefs[match.id]);
     out.append("'>");
-    AppendEscaped(out, link.name);
+    AppendEscaped(out, links[match.id].name);
     out.append("</a>");
-    done = position + matcher.NameLength(id);
+    done = match.position + matcher.NameLength(match.id);
   }
   AppendEscaped(out, source.substr(done));
   return out;

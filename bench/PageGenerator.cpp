@@ -12,17 +12,17 @@ namespace velmora::bench {
 namespace {
 
 constexpr std::array<std::string_view, 48> kWords{
-    "the",     "light",   "over",     "harbour", "morning", "we",      "walked",  "along",
-    "old",     "street",  "market",   "and",     "took",    "pictures", "of",     "every",
-    "corner",  "café",    "Zürich",   "naïve",   "window",  "stone",   "bridge",  "river",
-    "a",       "little",  "later",    "rain",    "came",    "in",      "from",    "west",
-    "colours", "were",    "softer",   "than",    "expected", "is",     "it",      "worth",
-    "trip",    "yes",     "tickets",  "&amp;",   "prices",  "changed", "since",   "2019"};
+    "the",     "light",  "over",    "harbour", "morning",  "we",       "walked", "along",
+    "old",     "street", "market",  "and",     "took",     "pictures", "of",     "every",
+    "corner",  "café",   "Zürich",  "naïve",   "window",   "stone",    "bridge", "river",
+    "a",       "little", "later",   "rain",    "came",     "in",       "from",   "west",
+    "colours", "were",   "softer",  "than",    "expected", "is",       "it",     "worth",
+    "trip",    "yes",    "tickets", "&amp;",   "prices",   "changed",  "since",  "2019"};
 
-constexpr std::array<std::string_view, 6> kNamePrefixes{"IMG_", "photo-", "DSC", "thumb_",
-                                                        "banner-", "pic"};
-constexpr std::array<std::string_view, 6> kExtensions{".jpg", ".png", ".gif", ".webp", ".jpeg",
-                                                      ".JPG"};
+constexpr std::array<std::string_view, 6> kNamePrefixes{"IMG_",   "photo-",  "DSC",
+                                                        "thumb_", "banner-", "pic"};
+constexpr std::array<std::string_view, 6> kExtensions{".jpg",  ".png",  ".gif",
+                                                      ".webp", ".jpeg", ".JPG"};
 
 // Bytes an image element adds beyond its text, on average; keeps the text budget honest.
 constexpr std::size_t kImageMarkupBytes = 120;
@@ -44,10 +44,12 @@ class PageWriter {
     out_.reserve(spec_.targetBytes + spec_.targetBytes / 8);
     Line("<body class=\"blog gallery\">");
     Line("<div id=\"page\">");
-    Line("<nav><a href=\"/\">Home</a> <a href=\"/archive.html\">Archive</a> "
-         "<a href=\"about.html\">About</a></nav>");
+    Line(
+        "<nav><a href=\"/\">Home</a> <a href=\"/archive.html\">Archive</a> "
+        "<a href=\"about.html\">About</a></nav>");
     for (std::size_t i = 0; i < spec_.imageCount; ++i) {
-      const std::size_t left = spec_.targetBytes > out_.size() ? spec_.targetBytes - out_.size() : 0;
+      const std::size_t left =
+          spec_.targetBytes > PlainSize() ? spec_.targetBytes - PlainSize() : 0;
       const std::size_t share = left / (spec_.imageCount - i);
       const std::size_t average = share > kImageMarkupBytes ? share - kImageMarkupBytes : 0;
       const bool card = Chance(0.5);
@@ -56,7 +58,7 @@ class PageWriter {
       Image();
       if (card) Line("</div>");
     }
-    while (out_.size() < spec_.targetBytes) Paragraph(200 + Pick(400));
+    while (PlainSize() < spec_.targetBytes) Paragraph(200 + Pick(400));
     Line("</div>");
     out_ += "</body>";
     return std::move(out_);
@@ -66,9 +68,18 @@ class PageWriter {
   std::size_t Pick(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(rng_() % n); }
   bool Chance(double p) { return static_cast<double>(rng_() >> 11) * 0x1p-53 < p; }
 
+  // The page's size as if every line end were one byte, so that the random choices, which
+  // depend on it, are the same for LF and CR LF pages.
+  std::size_t PlainSize() const { return out_.size() - lineEndExtra_; }
+
+  void LineEnd(std::string& to) {
+    to += spec_.lineEnd;
+    lineEndExtra_ += spec_.lineEnd.size() - 1;
+  }
+
   void Line(std::string_view text) {
     out_ += text;
-    out_ += spec_.lineEnd;
+    LineEnd(out_);
   }
 
   void Words(std::size_t bytes) {
@@ -94,7 +105,7 @@ class PageWriter {
       Words(bytes / 2);
     }
     out_ += "</p>";
-    out_ += spec_.lineEnd;
+    LineEnd(out_);
   }
 
   void Text(std::size_t bytes) {
@@ -115,8 +126,8 @@ class PageWriter {
                 ".html\">the full story</a>";
         break;
       case 2:
-        out_ += "<a href=\"https://www.example.org/travel/notes?id=" +
-                std::to_string(Pick(10000)) + "&amp;lang=en\">notes</a>";
+        out_ += "<a href=\"https://www.example.org/travel/notes?id=" + std::to_string(Pick(10000)) +
+                "&amp;lang=en\">notes</a>";
         break;
       default:
         out_ += "<a href=\"#top\">top</a>";
@@ -127,20 +138,29 @@ class PageWriter {
   // The image source in one of the forms pages use.
   std::string ImageReference(const std::string& name) {
     switch (Pick(6)) {
-      case 0: return name;
-      case 1: return "images/" + name;
-      case 2: return "gallery/2023/" + name;
-      case 3: return "/static/img/" + name;
-      case 4: return "//cdn.example.net/media/" + name;
-      default: return "https://images.example.com/full/" + name;
+      case 0:
+        return name;
+      case 1:
+        return "images/" + name;
+      case 2:
+        return "gallery/2023/" + name;
+      case 3:
+        return "/static/img/" + name;
+      case 4:
+        return "//cdn.example.net/media/" + name;
+      default:
+        return "https://images.example.com/full/" + name;
     }
   }
 
   std::string LinkReference(const std::string& name) {
     switch (Pick(3)) {
-      case 0: return "big/" + name;
-      case 1: return "/originals/" + name;
-      default: return "https://images.example.com/orig/" + name;
+      case 0:
+        return "big/" + name;
+      case 1:
+        return "/originals/" + name;
+      default:
+        return "https://images.example.com/orig/" + name;
     }
   }
 
@@ -148,29 +168,35 @@ class PageWriter {
     const std::string& name = names_[Pick(names_.size())];
     const std::string src = ImageReference(name);
     const bool split = Chance(spec_.splitShare);
-    std::string tag;
+    // Some attributes before src, some after; a split tag breaks its line before src.
+    std::string_view before;
+    std::string_view after;
     switch (Pick(4)) {
       case 0:
-        tag = "<img";
-        tag += split ? spec_.lineEnd : " ";
-        tag += "src=\"" + src + "\" alt=\"view\">";
+        after = " alt=\"view\"";
         break;
       case 1:
-        tag = "<img class=\"photo\" width=\"640\" height=\"480\"";
-        tag += split ? spec_.lineEnd : " ";
-        tag += "src=\"" + src + "\" alt=\"the river\">";
+        before = " class=\"photo\" width=\"640\" height=\"480\"";
+        after = " alt=\"the river\"";
         break;
       case 2:
-        tag = "<img loading=\"lazy\" decoding=\"async\"";
-        tag += split ? spec_.lineEnd : " ";
-        tag += "src=\"" + src + "\">";
+        before = " loading=\"lazy\" decoding=\"async\"";
         break;
       default:
-        tag = "<img alt=\"market\"";
-        tag += split ? spec_.lineEnd : " ";
-        tag += "src=\"" + src + "\" title=\"market\">";
+        before = " alt=\"market\"";
+        after = " title=\"market\"";
         break;
     }
+    std::string tag = "<img";
+    tag += before;
+    if (split) {
+      LineEnd(tag);
+    } else {
+      tag += ' ';
+    }
+    tag += "src=\"" + src + "\"";
+    tag += after;
+    tag += '>';
     if (Chance(spec_.linkedShare)) {
       Line("<a href=\"" + LinkReference(name) + "\">" + tag + "</a>");
     } else {
@@ -182,10 +208,13 @@ class PageWriter {
   std::mt19937_64 rng_;
   std::vector<std::string> names_;
   std::string out_;
+  std::size_t lineEndExtra_ = 0;  // bytes of line ends beyond one each, written so far
 };
 
 }  // namespace
 
-std::string GeneratePage(const PageSpec& spec) { return PageWriter(spec).Build(); }
+std::string GeneratePage(const PageSpec& spec) {
+  return PageWriter(spec).Build();
+}
 
 }  // namespace velmora::bench

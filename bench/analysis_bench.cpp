@@ -1,7 +1,8 @@
 // Benchmarks of the page analysis: the whole AnalyzePage on generated pages of 1, 10 and 50 MB,
 // each with LF and with CR LF line ends, measured next to a plain copy of the same page's bytes
 // to a file in the same folder. After the runs it prints the ratios measured in this run against
-// their goals; the table is a report, so the program always exits 0 unless it cannot run.
+// their goals, and the steps of the analysis timed alone on the 10 and 50 MB pages. The table is
+// a report: the program exits 0 whatever it shows, and 1 only when it cannot run at all.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,28 +20,32 @@
 #include <vector>
 
 #include "analysis/AnalyzePage.h"
+#include "analysis/HtmlText.h"
+#include "analysis/SourceView.h"
+#include "analysis/UrlHelpers.h"
 #include "analysis/WorkFiles.h"
 #include "bench/PageGenerator.h"
 
 namespace {
 
 constexpr std::string_view kPageUrl = "https://www.example.com/blog/2023/harbour-walk.html";
-constexpr double kCopyRatioGoal = 8.0;     // AnalyzePage against writing the page once
-constexpr double kScalingGoal = 5.5;       // 50 MB against 10 MB (the sizes differ by 5)
+constexpr double kCopyRatioGoal = 8.0;      // AnalyzePage against writing the page once
+constexpr double kScalingGoal = 5.5;        // 50 MB against 10 MB (the sizes differ by 5)
 constexpr double kTenMegabyteGoalMs = 100;  // absolute time of the 10 MB page
-constexpr int kRepetitions = 5;            // the table uses the fastest repetition of each
+constexpr int kRepetitions = 5;             // the table uses the fastest repetition of each
 
 struct SizeCase {
   std::size_t megabytes;
   std::size_t images;
   std::size_t distinctNames;
   benchmark::IterationCount iterations;  // per repetition; 0 lets the library choose
+  bool timeSteps;                        // also time the analysis steps alone (LF page)
 };
 
 constexpr SizeCase kSizes[] = {
-    {1, 1'000, 250, 0},
-    {10, 20'000, 5'000, 4},
-    {50, 100'000, 25'000, 1},
+    {1, 1'000, 250, 0, false},
+    {10, 20'000, 5'000, 4, true},
+    {50, 100'000, 25'000, 1, true},
 };
 
 struct LineEnd {
@@ -52,8 +57,8 @@ constexpr LineEnd kLineEnds[] = {{"LF", "\n"}, {"CRLF", "\r\n"}};
 // One generated page with its own work folder.
 struct BenchPage {
   std::string label;  // "10MB/CRLF"
-  std::size_t megabytes;
-  std::string_view lineEnd;
+  const SizeCase* size;
+  const LineEnd* lineEnd;
   velmora::PageSnapshot snapshot;
   std::filesystem::path folder;
 };
@@ -82,8 +87,12 @@ class TempFolders {
   std::vector<std::filesystem::path> folders_;
 };
 
-std::string AnalyzeName(const BenchPage& page) { return "AnalyzePage/" + page.label; }
-std::string CopyName(const BenchPage& page) { return "CopyPage/" + page.label; }
+std::string AnalyzeName(std::string_view label) {
+  return "AnalyzePage/" + std::string(label);
+}
+std::string CopyName(std::string_view label) {
+  return "CopyPage/" + std::string(label);
+}
 
 void RunAnalyze(benchmark::State& state, const BenchPage& page) {
   const velmora::WorkFiles files(page.folder);
@@ -141,11 +150,83 @@ void RunCopy(benchmark::State& state, const BenchPage& page) {
                           static_cast<std::int64_t>(page.snapshot.bodyHtml.size()));
 }
 
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+// The steps of one analysis on their own, to show where the time of a page goes and which step
+// grows faster than the page. The first is no step of the analysis: it is what any buffer the
+// size of the page costs (allocation and first touch), for comparison.
+enum class Step {
+  kCopyInMemory,
+  kWellFormedUtf8,
+  kScanImageTags,
+  kScanImageLinks,
+  kBuildSourceView,
+  kWriteSourceView
+};
+
+struct StepInfo {
+  Step step;
+  std::string_view name;
+};
+constexpr StepInfo kSteps[] = {
+    {Step::kCopyInMemory, "CopyInMemory"},       {Step::kWellFormedUtf8, "WellFormedUtf8"},
+    {Step::kScanImageTags, "ScanImageTags"},     {Step::kScanImageLinks, "ScanImageLinks"},
+    {Step::kBuildSourceView, "BuildSourceView"}, {Step::kWriteSourceView, "WriteSourceView"}};
+
+std::string StepName(std::string_view step, std::string_view label) {
+  return "Step/" + std::string(step) + "/" + std::string(label);
+}
+
+void RunStep(benchmark::State& state, const BenchPage& page, Step step) {
+  const velmora::WorkFiles files(page.folder);
+  const velmora::ReferenceResolver resolver(page.snapshot.locationUrl);
+  const std::string source = velmora::html::WellFormedUtf8(page.snapshot.bodyHtml);
+  // The lists and the view as the analysis has them when it reaches each step.
+  velmora::ListPairs lists;
+  std::error_code error = velmora::ScanImageTags(source, resolver, lists, files);
+  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  const std::string view =
+      step == Step::kWriteSourceView ? velmora::BuildSourceView(source, lists) : std::string();
+  for (auto _ : state) {
+    switch (step) {
+      case Step::kCopyInMemory: {
+        std::string copy = page.snapshot.bodyHtml;
+        benchmark::DoNotOptimize(copy.data());
+        break;
+      }
+      case Step::kWellFormedUtf8:
+        benchmark::DoNotOptimize(velmora::html::WellFormedUtf8(page.snapshot.bodyHtml));
+        break;
+      case Step::kScanImageTags:
+        lists.Links[velmora::kShownImagesPair].clear();
+        lists.frmList[velmora::kShownImagesPair].clear();
+        if (std::error_code e = velmora::ScanImageTags(source, resolver, lists, files)) error = e;
+        break;
+      case Step::kScanImageLinks:
+        lists.Links[velmora::kLinkedImagesPair].clear();
+        lists.frmList[velmora::kLinkedImagesPair].clear();
+        if (std::error_code e = velmora::ScanImageLinks(source, resolver, lists, files)) error = e;
+        break;
+      case Step::kBuildSourceView:
+        benchmark::DoNotOptimize(velmora::BuildSourceView(source, lists));
+        break;
+      case Step::kWriteSourceView:
+        if (std::error_code e = files.WriteRecord(velmora::workfile::kSourceView, view)) {
+          error = e;
+        }
+        break;
+    }
+  }
+  if (error) state.SkipWithError(("a work file could not be written: " + error.message()).c_str());
+}
+
+double Fastest(const std::vector<double>& v) {
+  return *std::min_element(v.begin(), v.end());
+}
 
 // The console output as usual, and the fastest repetition of every benchmark kept for the table.
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
+  explicit CollectingReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
@@ -185,39 +266,69 @@ std::optional<double> Ratio(std::optional<double> a, std::optional<double> b) {
 
 void PrintTable(const std::vector<BenchPage>& pages, const CollectingReporter& reporter) {
   std::printf("\nRatios of this run (fastest of %d repetitions, wall-clock time)\n", kRepetitions);
-  std::printf("%-11s %10s %14s %10s %12s  %s\n", "page", "size", "AnalyzePage", "copy",
-              "analyze/copy", "goal <= 8x");
+  std::printf("%-10s %7s %14s %10s %9s  %s\n", "page", "bytes", "AnalyzePage", "copy", "ratio",
+              "analyze/copy <= 8x");
   for (const BenchPage& page : pages) {
-    const std::optional<double> analyze = reporter.FastestMs(AnalyzeName(page));
-    const std::optional<double> copy = reporter.FastestMs(CopyName(page));
+    const std::optional<double> analyze = reporter.FastestMs(AnalyzeName(page.label));
+    const std::optional<double> copy = reporter.FastestMs(CopyName(page.label));
     const std::optional<double> ratio = Ratio(analyze, copy);
-    std::printf("%-11s %9.1fM %11s ms %7s ms %11sx  %s\n", page.label.c_str(),
+    std::printf("%-10s %6.1fM %11s ms %7s ms %8sx  %s\n", page.label.c_str(),
                 static_cast<double>(page.snapshot.bodyHtml.size()) / 1e6,
                 Format(analyze, "%.2f").c_str(), Format(copy, "%.2f").c_str(),
                 Format(ratio, "%.2f").c_str(), Verdict(ratio, kCopyRatioGoal));
   }
 
-  std::printf("\n%-11s %14s %14s %12s  %s\n", "line ends", "50MB analyze", "10MB analyze",
-              "50MB/10MB", "goal <= 5.5x");
+  std::printf("\n%-10s %14s %14s %9s  %s\n", "line ends", "50MB analyze", "10MB analyze", "ratio",
+              "50MB/10MB <= 5.5x");
   for (const LineEnd& lineEnd : kLineEnds) {
     const std::string suffix = "MB/" + std::string(lineEnd.name);
-    const std::optional<double> big = reporter.FastestMs("AnalyzePage/50" + suffix);
-    const std::optional<double> ten = reporter.FastestMs("AnalyzePage/10" + suffix);
+    const std::optional<double> big = reporter.FastestMs(AnalyzeName("50" + suffix));
+    const std::optional<double> ten = reporter.FastestMs(AnalyzeName("10" + suffix));
     const std::optional<double> ratio = Ratio(big, ten);
-    std::printf("%-11s %11s ms %11s ms %11sx  %s\n", std::string(lineEnd.name).c_str(),
+    std::printf("%-10s %11s ms %11s ms %8sx  %s\n", std::string(lineEnd.name).c_str(),
                 Format(big, "%.2f").c_str(), Format(ten, "%.2f").c_str(),
                 Format(ratio, "%.2f").c_str(), Verdict(ratio, kScalingGoal));
   }
 
-  std::printf("\n%-11s %14s  %s\n", "line ends", "10MB analyze", "goal <= 100 ms");
+  std::printf("\n%-10s %14s  %s\n", "line ends", "10MB analyze", "10MB <= 100 ms");
   for (const LineEnd& lineEnd : kLineEnds) {
     const std::optional<double> ten =
-        reporter.FastestMs("AnalyzePage/10MB/" + std::string(lineEnd.name));
-    std::printf("%-11s %11s ms  %s\n", std::string(lineEnd.name).c_str(),
+        reporter.FastestMs(AnalyzeName("10MB/" + std::string(lineEnd.name)));
+    std::printf("%-10s %11s ms  %s\n", std::string(lineEnd.name).c_str(),
                 Format(ten, "%.2f").c_str(), Verdict(ten, kTenMegabyteGoalMs));
   }
-  std::printf("\nThe table reports; it never fails the program (timings on a shared machine "
-              "vary).\n");
+
+  std::printf(
+      "\nSteps timed alone (LF pages; CopyInMemory is a plain copy of the page into a new"
+      " string)\n");
+  std::printf("  %-16s %12s %12s %8s\n", "step", "10MB", "50MB", "50/10");
+  const auto print = [&](std::string_view name, const std::string& ten, const std::string& big) {
+    const std::optional<double> tenMs = reporter.FastestMs(ten);
+    const std::optional<double> bigMs = reporter.FastestMs(big);
+    std::printf("  %-16s %9s ms %9s ms %7sx\n", std::string(name).c_str(),
+                Format(tenMs, "%.2f").c_str(), Format(bigMs, "%.2f").c_str(),
+                Format(Ratio(bigMs, tenMs), "%.1f").c_str());
+  };
+  for (const StepInfo& step : kSteps) {
+    print(step.name, StepName(step.name, "10MB/LF"), StepName(step.name, "50MB/LF"));
+  }
+  print("AnalyzePage", AnalyzeName("10MB/LF"), AnalyzeName("50MB/LF"));
+  std::printf(
+      "\nA report, not a test: timings on a shared machine vary, so the program always "
+      "exits 0.\n");
+}
+
+void Configure(benchmark::internal::Benchmark* b, const SizeCase& size) {
+  b->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Repetitions(kRepetitions)
+      ->DisplayAggregatesOnly(true)
+      ->ComputeStatistics("min", Fastest);
+  if (size.iterations > 0) {
+    b->Iterations(size.iterations);
+  } else {
+    b->MinTime(0.05);
+  }
 }
 
 }  // namespace
@@ -239,19 +350,19 @@ int main(int argc, char** argv) {
 
       BenchPage page;
       page.label = std::to_string(size.megabytes) + "MB/" + std::string(lineEnd.name);
-      page.megabytes = size.megabytes;
-      page.lineEnd = lineEnd.text;
+      page.size = &size;
+      page.lineEnd = &lineEnd;
       page.snapshot.bodyHtml = velmora::bench::GeneratePage(spec);
       page.snapshot.locationUrl = std::string(kPageUrl);
       const std::optional<std::filesystem::path> folder = temp.Make();
       if (!folder) {
-        std::fprintf(stderr, "analysis_bench: cannot create a folder in /tmp: %s\n",
+        std::fprintf(stderr, "velmora_analysis_bench: cannot create a folder in /tmp: %s\n",
                      std::strerror(errno));
         return 1;
       }
       page.folder = *folder;
       if (std::error_code error = velmora::WorkFiles(page.folder).CreateMissingWorkFiles()) {
-        std::fprintf(stderr, "analysis_bench: cannot create the work files in %s: %s\n",
+        std::fprintf(stderr, "velmora_analysis_bench: cannot create the work files in %s: %s\n",
                      page.folder.c_str(), error.message().c_str());
         return 1;
       }
@@ -259,32 +370,30 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Copy and analysis of one page run back to back, so both see the same machine state.
-  for (std::size_t i = 0; i < pages.size(); ++i) {
-    const BenchPage& page = pages[i];
-    const SizeCase& size = kSizes[i / std::size(kLineEnds)];
-    for (const bool analyze : {false, true}) {
-      // The lambdas hold a pointer: the pages are large and live until the end of main.
-      const BenchPage* p = &page;
-      benchmark::internal::Benchmark* b =
-          analyze ? benchmark::RegisterBenchmark(AnalyzeName(page).c_str(),
-                                                 [p](benchmark::State& s) { RunAnalyze(s, *p); })
-                  : benchmark::RegisterBenchmark(CopyName(page).c_str(),
-                                                 [p](benchmark::State& s) { RunCopy(s, *p); });
-      b->Unit(benchmark::kMillisecond)
-          ->UseRealTime()
-          ->Repetitions(kRepetitions)
-          ->DisplayAggregatesOnly(true)
-          ->ComputeStatistics("min", Fastest);
-      if (size.iterations > 0) {
-        b->Iterations(size.iterations);
-      } else {
-        b->MinTime(0.05);
-      }
+  // The copy and the analysis of one page run back to back, so both see the same machine state.
+  // The lambdas hold pointers: the pages are large and live until the end of main.
+  for (const BenchPage& page : pages) {
+    const BenchPage* p = &page;
+    Configure(benchmark::RegisterBenchmark(CopyName(page.label).c_str(),
+                                           [p](benchmark::State& s) { RunCopy(s, *p); }),
+              *page.size);
+    Configure(benchmark::RegisterBenchmark(AnalyzeName(page.label).c_str(),
+                                           [p](benchmark::State& s) { RunAnalyze(s, *p); }),
+              *page.size);
+  }
+  for (const BenchPage& page : pages) {
+    if (!page.size->timeSteps || page.lineEnd != &kLineEnds[0]) continue;
+    const BenchPage* p = &page;
+    for (const StepInfo& step : kSteps) {
+      const Step which = step.step;
+      Configure(
+          benchmark::RegisterBenchmark(StepName(step.name, page.label).c_str(),
+                                       [p, which](benchmark::State& s) { RunStep(s, *p, which); }),
+          *page.size);
     }
   }
 
-  CollectingReporter reporter;
+  CollectingReporter reporter(::isatty(STDOUT_FILENO) != 0);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   PrintTable(pages, reporter);

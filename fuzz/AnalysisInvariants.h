@@ -1,0 +1,26 @@
+// The invariants of one page analysis, checked on any page text: the fuzz target calls this after
+// every input, and a test can call it on pages of its own.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// Runs AnalyzePage on the body HTML with the given page URL, twice, each time into a fresh
+// temporary folder (under TMPDIR), and checks what the analysis must always guarantee:
+//  - no work file failed, and the folder holds exactly the six work files afterwards;
+//  - in each list pair, Links and frmList have the same length and no name repeats;
+//  - every recorded URL is absolute (it starts with a scheme);
+//  - the scratch files (checkImages.txt, checkImagesClean.txt, browser.txt, images.htm) hold
+//    exactly CR LF after the analysis;
+//  - every work file ends with CR LF and is valid UTF-8 without NUL bytes;
+//  - source.htm and imagepage.html hold no markup but their own links, images and line breaks:
+//    no "<script", and every href='...' or src='...' value is a linkable URL (never a
+//    javascript: one) that belongs to a recorded name or image;
+//  - source.htm with its links taken out is exactly the page text escaped for display;
+//  - imagepage.html has one entry per shown image, in list order, each captioned with its URL;
+//  - both runs give the same lists and byte-identical work files.
+// Returns an empty string when all hold, else a message naming the first one broken.
+std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::string& pageUrl);
+
+}  // namespace velmora
