@@ -34,9 +34,8 @@ std::error_code ScanImageLinks(std::string_view page, const ReferenceResolver& r
 }
 
 std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files) {
-  return files.WriteRecord(
-      workfile::kGallery,
-      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair]));
+  return files.WriteRecord(workfile::kGallery, BuildGalleryPage(lists.Links[kShownImagesPair],
+                                                                lists.frmList[kShownImagesPair]));
 }
 
 AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, ListPairs& lists) {

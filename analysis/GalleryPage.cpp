@@ -9,7 +9,8 @@ namespace velmora {
 
 std::string GalleryEntry(std::string_view storedUrl) {
   const std::string caption = html::EscapeText(storedUrl);
-  std::string url = HasScheme(storedUrl) ? std::string(storedUrl) : "http://" + std::string(storedUrl);
+  std::string url =
+      HasScheme(storedUrl) ? std::string(storedUrl) : "http://" + std::string(storedUrl);
   if (!IsLinkableUrl(url)) return caption + "<BR><BR><BR>";
   const std::string u = html::EscapeAttribute(url);
   std::string entry;

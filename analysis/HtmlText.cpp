@@ -99,12 +99,23 @@ std::string Escape(std::string_view text) {
   out.reserve(text.size() + text.size() / 8);
   for (char c : text) {
     switch (c) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '"': out.append("&quot;"); break;
-      case '\'': out.append("&#39;"); break;
-      default: out.push_back(c);
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '"':
+        out.append("&quot;");
+        break;
+      case '\'':
+        out.append("&#39;");
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -125,9 +136,8 @@ std::string DecodeCharacterReferences(std::string_view value) {
     }
     out.append(value.substr(i, amp - i));
     const std::string_view rest = value.substr(amp);
-    std::optional<std::size_t> used = (rest.size() > 1 && rest[1] == '#')
-                                          ? DecodeNumeric(rest, out)
-                                          : DecodeNamed(rest, out);
+    std::optional<std::size_t> used =
+        (rest.size() > 1 && rest[1] == '#') ? DecodeNumeric(rest, out) : DecodeNamed(rest, out);
     if (used) {
       i = amp + *used;
     } else {
@@ -138,9 +148,13 @@ std::string DecodeCharacterReferences(std::string_view value) {
   return out;
 }
 
-std::string EscapeAttribute(std::string_view text) { return Escape(text); }
+std::string EscapeAttribute(std::string_view text) {
+  return Escape(text);
+}
 
-std::string EscapeText(std::string_view text) { return Escape(text); }
+std::string EscapeText(std::string_view text) {
+  return Escape(text);
+}
 
 std::string WellFormedUtf8(std::string text) {
   // g_utf8_validate_len treats a NUL as invalid, so one check covers both.

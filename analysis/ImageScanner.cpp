@@ -114,8 +114,7 @@ std::string ScanReferences(std::string_view page, const ReferenceResolver& resol
     scratch.append(line.substr(params.opener.size()));
     scratch.append(kCrLf);
 
-    if (params.needsImageExtension &&
-        (line.find('>') == npos || !HasImageExtension(line))) {
+    if (params.needsImageExtension && (line.find('>') == npos || !HasImageExtension(line))) {
       return;
     }
     const std::string value = CutAttributeValue(line, params.key);

@@ -79,7 +79,8 @@ class ReversedNameMatcher {
     for (std::size_t i = text.size(); i-- > 0;) {
       state = Next(state, static_cast<unsigned char>(text[i]));
       const std::int32_t out = nodes_[state].output;
-      if (out >= 0) matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(out)});
+      if (out >= 0)
+        matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(out)});
     }
     std::reverse(matches.begin(), matches.end());
     return matches;
@@ -95,8 +96,8 @@ class ReversedNameMatcher {
     std::uint32_t firstChild = kNone;
     std::uint32_t nextSibling = kNone;
     std::uint32_t fail = kRoot;
-    std::int32_t output = -1;  // before BuildFailureLinks: the name ending here; after: the
-                               // longest name that is a suffix of this node's text
+    std::int32_t output = -1;     // before BuildFailureLinks: the name ending here; after: the
+                                  // longest name that is a suffix of this node's text
     std::uint32_t table = kNone;  // index into tables_ for nodes with a full table
     unsigned char byte = 0;
   };

@@ -66,11 +66,20 @@ std::string PrepareReference(std::string_view ref, bool special) {
           out.append("%5C");
         }
         break;
-      case '"': out.append("%22"); break;
-      case '<': out.append("%3C"); break;
-      case '>': out.append("%3E"); break;
-      case '`': out.append("%60"); break;
-      default: out.push_back(c);
+      case '"':
+        out.append("%22");
+        break;
+      case '<':
+        out.append("%3C");
+        break;
+      case '>':
+        out.append("%3E");
+        break;
+      case '`':
+        out.append("%60");
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -108,10 +117,9 @@ std::string Serialise(GUri* uri, bool rewriteHost) {
   if (port == DefaultPort(scheme)) port = -1;
   std::string path = g_uri_get_path(uri);
   if (path.empty() && host != nullptr && IsOneOf(scheme, kSpecialSchemes)) path = "/";
-  gchar* joined =
-      g_uri_join(G_URI_FLAGS_ENCODED, scheme.c_str(), g_uri_get_userinfo(uri),
-                 host != nullptr ? hostText.c_str() : nullptr, port, path.c_str(),
-                 g_uri_get_query(uri), g_uri_get_fragment(uri));
+  gchar* joined = g_uri_join(G_URI_FLAGS_ENCODED, scheme.c_str(), g_uri_get_userinfo(uri),
+                             host != nullptr ? hostText.c_str() : nullptr, port, path.c_str(),
+                             g_uri_get_query(uri), g_uri_get_fragment(uri));
   std::string out = joined;
   g_free(joined);
   return out;
@@ -174,7 +182,9 @@ bool IsPlainRelativeReference(std::string_view reference) noexcept {
          reference.front() != '/' && reference.front() != '\\';
 }
 
-void ReferenceResolver::UriUnref::operator()(GUri* uri) const noexcept { g_uri_unref(uri); }
+void ReferenceResolver::UriUnref::operator()(GUri* uri) const noexcept {
+  g_uri_unref(uri);
+}
 
 ReferenceResolver::ReferenceResolver(std::string_view baseUrl) {
   const std::string base(TrimControlsAndSpaces(baseUrl));
@@ -213,9 +223,9 @@ std::optional<std::string> ReferenceResolver::Resolve(std::string_view reference
 
   const bool special = absolute || IsOneOf(baseScheme_, kSpecialSchemes);
   const std::string prepared = PrepareReference(ref, special);
-  GUri* resolved = absolute ? g_uri_parse(prepared.c_str(), kUriFlags, nullptr)
-                            : g_uri_parse_relative(base_.get(), prepared.c_str(), kUriFlags,
-                                                   nullptr);
+  GUri* resolved = absolute
+                       ? g_uri_parse(prepared.c_str(), kUriFlags, nullptr)
+                       : g_uri_parse_relative(base_.get(), prepared.c_str(), kUriFlags, nullptr);
   if (resolved == nullptr) {
     // An absolute reference the parser refuses is still the address the page gives.
     if (absolute) return prepared;

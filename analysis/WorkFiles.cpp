@@ -12,7 +12,9 @@ namespace velmora {
 
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
 
 // Writes all of the buffers, resuming after short writes and interruptions.
 std::error_code WriteAll(int fd, std::string_view first, std::string_view second) {

@@ -5,6 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 jobs=$(nproc)
+echo "== formatting"
+bash "$root/scripts/check-format.sh"
 for kind in release asan; do
   echo "== $kind build"
   bash "$root/scripts/build.sh" "$kind"

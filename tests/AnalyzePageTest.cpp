@@ -1,11 +1,10 @@
 // One whole analysis: what lands in each work file, the lists, and failures on the way.
-#include "analysis/AnalyzePage.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include "analysis/AnalyzePage.h"
 #include "support/TempFolder.h"
 
 namespace velmora {
@@ -28,8 +27,8 @@ TEST(AnalyzePage, WritesEveryWorkFileInItsFormat) {
   EXPECT_TRUE(result.failures.empty());
   EXPECT_EQ(result.sourceView, dir / "source.htm");
   EXPECT_EQ(result.gallery, dir / "imagepage.html");
-  EXPECT_EQ(lists.Links[1], (std::vector<std::string>{"https://host/a/small/p.gif",
-                                                       "https://host/q.png"}));
+  EXPECT_EQ(lists.Links[1],
+            (std::vector<std::string>{"https://host/a/small/p.gif", "https://host/q.png"}));
   EXPECT_EQ(lists.frmList[1], (std::vector<std::string>{"p.gif", "q.png"}));
   EXPECT_EQ(lists.Links[0], (std::vector<std::string>{"https://host/a/big/p.jpg"}));
   EXPECT_EQ(lists.frmList[0], (std::vector<std::string>{"p.jpg"}));
@@ -44,8 +43,8 @@ TEST(AnalyzePage, WritesEveryWorkFileInItsFormat) {
             "https://host/a/small/p.gif<BR><BR><BR>"
             "<a href='https://host/q.png'><img src='https://host/q.png'></a><BR>"
             "https://host/q.png<BR><BR><BR>\r\n");
-  for (const char* scratch : {"checkImages.txt", "checkImagesClean.txt", "browser.txt",
-                              "images.htm"}) {
+  for (const char* scratch :
+       {"checkImages.txt", "checkImagesClean.txt", "browser.txt", "images.htm"}) {
     EXPECT_EQ(ReadFile(dir / scratch), "\r\n") << scratch;
   }
 }
@@ -82,8 +81,8 @@ TEST(AnalyzePage, TheDocumentBaseUrlWinsOverTheLocation) {
 TEST(AnalyzePage, TextThatIsNotUtf8IsShownWithReplacementCharacters) {
   TempFolder dir;
   ListPairs lists;
-  AnalyzePage(PageSnapshot{std::string("caf\xE9 \0!", 7), "http://h/", ""},
-              WorkFiles(dir.path()), lists);
+  AnalyzePage(PageSnapshot{std::string("caf\xE9 \0!", 7), "http://h/", ""}, WorkFiles(dir.path()),
+              lists);
   EXPECT_EQ(ReadFile(dir / "source.htm"), "caf\xEF\xBF\xBD \xEF\xBF\xBD!\r\n");
 }
 

@@ -42,12 +42,14 @@ std::vector<BadPage> BadPages() {
       {"AMillionTags",
        [] {
          std::string page;
-         for (int i = 0; i < 1000000; ++i) page += "<img src=p" + std::to_string(i % 5000) + ".gif>";
+         for (int i = 0; i < 1000000; ++i)
+           page += "<img src=p" + std::to_string(i % 5000) + ".gif>";
          return page;
        },
        5000},
       {"ImgOpenerAMillionTimesWithoutClosing", [] { return Repeat("<img src=\"x", 1000000); }, 1},
-      {"LinkOpenerAMillionTimesWithoutClosing", [] { return Repeat("<a href=x.jpg ", 1000000); }, 0},
+      {"LinkOpenerAMillionTimesWithoutClosing", [] { return Repeat("<a href=x.jpg ", 1000000); },
+       0},
       {"NulBytesAndInvalidUtf8",
        [] { return Repeat(std::string("<img src=\"a\0b\xFF\xC3.gif\">\0\x80", 24), 10000); }, 1},
       {"MegabyteLongAttributeValues",
@@ -66,7 +68,9 @@ std::vector<BadPage> BadPages() {
   };
 }
 
-void PrintTo(const BadPage& page, std::ostream* out) { *out << page.name; }
+void PrintTo(const BadPage& page, std::ostream* out) {
+  *out << page.name;
+}
 
 class BadInput : public ::testing::TestWithParam<BadPage> {};
 
@@ -76,9 +80,8 @@ TEST_P(BadInput, EndsWithWellFormedWorkFiles) {
     TempFolder dir;
     ListPairs lists;
     const std::string body = bad.make();
-    const AnalysisResult result =
-        AnalyzePage(PageSnapshot{body, "https://host.example/a/page.html", ""},
-                    WorkFiles(dir.path()), lists);
+    const AnalysisResult result = AnalyzePage(
+        PageSnapshot{body, "https://host.example/a/page.html", ""}, WorkFiles(dir.path()), lists);
     EXPECT_TRUE(result.failures.empty()) << bad.name;
     EXPECT_GE(lists.frmList[kShownImagesPair].size(), bad.minImages) << bad.name;
     for (int pair : {0, 1}) {

@@ -43,9 +43,8 @@ CliRun Analyze(const std::vector<std::string>& args, const std::string& input = 
   gchar* err = nullptr;
   gint waitStatus = 0;
   GError* error = nullptr;
-  const gboolean ok = g_spawn_sync(nullptr, argv.data(), nullptr,
-                                   G_SPAWN_CHILD_INHERITS_STDIN, nullptr, nullptr, &out, &err,
-                                   &waitStatus, &error);
+  const gboolean ok = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_CHILD_INHERITS_STDIN,
+                                   nullptr, nullptr, &out, &err, &waitStatus, &error);
   dup2(savedStdin, 0);
   close(savedStdin);
   std::fclose(in);
@@ -62,7 +61,9 @@ CliRun Analyze(const std::vector<std::string>& args, const std::string& input = 
   return run;
 }
 
-std::string Data(const std::string& name) { return ReadFile(std::string(VELMORA_TEST_DATA) + "/" + name); }
+std::string Data(const std::string& name) {
+  return ReadFile(std::string(VELMORA_TEST_DATA) + "/" + name);
+}
 
 std::vector<std::string> ExpectedLines(const std::string& name) {
   std::vector<std::string> lines;
@@ -101,7 +102,8 @@ TEST(VelmoraAnalyze, UsageAndErrors) {
       {{"--bogus", "x"}, 2, "unknown option --bogus"},
       {{"--url"}, 2, "--url needs a value"},
       {{"a.html", "b.html"}, 2, "one page"},
-      {{"--out", dir.path().string(), (dir / "missing.html").string()}, 1,
+      {{"--out", dir.path().string(), (dir / "missing.html").string()},
+       1,
        (dir / "missing.html").string()},
       {{"--out", dir.path().string(), dir.path().string()}, 1, dir.path().string()},
   };
@@ -119,7 +121,8 @@ TEST(VelmoraAnalyze, AFolderThatCannotBeCreatedIsAnIoError) {
   TempFolder dir;
   WriteFile(dir / "page.html", "<img src=x.gif>");
   WriteFile(dir / "blocker", "a file");
-  const CliRun run = Analyze({"--out", (dir / "blocker" / "out").string(), (dir / "page.html").string()});
+  const CliRun run =
+      Analyze({"--out", (dir / "blocker" / "out").string(), (dir / "page.html").string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find((dir / "blocker" / "out").string()), std::string::npos) << run.err;
 }
@@ -136,10 +139,11 @@ TEST(VelmoraAnalyze, AModernPageGivesEveryImageItsAbsoluteUrl) {
     TempFolder dir;
     WriteFile(dir / "page.html", variant);
     const CliRun run = Analyze({"--url", "https://www.example.org/blog/week-on-the-coast.html",
-                             "--out", (dir / "out").string(), (dir / "page.html").string()});
+                                "--out", (dir / "out").string(), (dir / "page.html").string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find(std::to_string(expected.size()) + " images found, 4 linked images found"),
-              std::string::npos)
+    EXPECT_NE(
+        run.out.find(std::to_string(expected.size()) + " images found, 4 linked images found"),
+        std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find((dir / "out" / "source.htm").string()), std::string::npos);
     EXPECT_NE(run.out.find((dir / "out" / "imagepage.html").string()), std::string::npos);

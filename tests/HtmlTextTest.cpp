@@ -1,9 +1,9 @@
 // Attribute text decoding, escaping for generated pages, and UTF-8 clean-up.
-#include "analysis/HtmlText.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "analysis/HtmlText.h"
 
 namespace velmora::html {
 namespace {
@@ -21,7 +21,9 @@ TEST(DecodeCharacterReferences, Table) {
       {"img&#X2f;a.gif", "img/a.gif"},
       {"&#47a.gif", "/a.gif"},  // numeric without ";"
       {"&lt;&gt;&quot;&apos;", "<>\"'"},
-      {"a&nbsp;b", "a\xC2\xA0" "b"},
+      {"a&nbsp;b",
+       "a\xC2\xA0"
+       "b"},
       {"&amp", "&"},
       {"?a=1&amp=2", "?a=1&amp=2"},  // no ";" and "=" follows: stays
       {"?x&ampy", "?x&ampy"},        // no ";" and a letter follows: stays
@@ -56,7 +58,9 @@ TEST(WellFormedUtf8, Table) {
       {"plain ascii", "plain ascii"},
       {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
       {std::string("a\0b", 3), "a" + fffd + "b"},
-      {"a\xFF" "b", "a" + fffd + "b"},
+      {"a\xFF"
+       "b",
+       "a" + fffd + "b"},
       {"a\xC3", "a" + fffd},
       {"\x80\x80", fffd + fffd},
       {"", ""},

@@ -1,12 +1,11 @@
 // The scanner family: tag lines, value cuts, and what each scanner records for a page.
-#include "analysis/ImageScanner.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "analysis/ImageScanner.h"
 #include "analysis/UrlHelpers.h"
 
 namespace velmora {
@@ -48,7 +47,8 @@ TEST(ForEachTagLine, SplitsAtOpenersAndLineEnds) {
       {"<img src=a>\nafter\n<img src=b>", {"<img src=a>", "<img src=b>"}},
       {"<img src=a>\rafter", {"<img src=a>"}},
       // A tag whose ">" is on a later line continues there, line breaks read as spaces.
-      {"<img\r\n  src=\"m.gif\"\r\n  alt=x> tail\r\nnot this", {"<img   src=\"m.gif\"   alt=x> tail"}},
+      {"<img\r\n  src=\"m.gif\"\r\n  alt=x> tail\r\nnot this",
+       {"<img   src=\"m.gif\"   alt=x> tail"}},
       {"<img\nsrc=a.gif\n<img src=b>", {"<img src=a.gif ", "<img src=b>"}},
       // ... but never past the next opener, and to the end when nothing closes it.
       {"<img src=a <img src=b>", {"<img src=a ", "<img src=b>"}},
@@ -116,7 +116,7 @@ TEST(ScanImageTags, RecordsEachShownImageOnce) {
   };
   const std::string base = "http://host/a/b/page.html";
   const Case cases[] = {
-      {"examples", 
+      {"examples",
        "<img src=\"http://cdn/x/p.gif\"><img src='../c/q.jpg'>\r\n<img src=\"/r.gif\">"
        "<img src=\"s/t.png\"><img src=u.gif width=5><img src=v.gif>",
        base,
@@ -127,24 +127,34 @@ TEST(ScanImageTags, RecordsEachShownImageOnce) {
         {"http://host/a/b/u.gif", "u.gif"},
         {"http://host/a/b/v.gif", "v.gif"}}},
       {"no image tags", "<p>text</p><a href=x.gif>x</a>", base, {}},
-      {"upper and mixed case", "<IMG SRC=\"A.GIF\"><iMg sRc='b.gif'>", base,
+      {"upper and mixed case",
+       "<IMG SRC=\"A.GIF\"><iMg sRc='b.gif'>",
+       base,
        {{"http://host/a/b/A.GIF", "A.GIF"}, {"http://host/a/b/b.gif", "b.gif"}}},
       {"same name under two folders: first wins",
-       "<img src=\"one/x.gif\"><img src=\"two/x.gif\"><img src=\"one/x.gif\">", base,
+       "<img src=\"one/x.gif\"><img src=\"two/x.gif\"><img src=\"one/x.gif\">",
+       base,
        {{"http://host/a/b/one/x.gif", "x.gif"}}},
       {"names differing in case are different",
-       "<img src=x.gif><img src=X.gif>", base,
+       "<img src=x.gif><img src=X.gif>",
+       base,
        {{"http://host/a/b/x.gif", "x.gif"}, {"http://host/a/b/X.gif", "X.gif"}}},
       {"empty values record nothing", "<img src=\"\"><img src=><img src=' '>", base, {}},
       {"a line with > before src= is skipped and the scan goes on",
-       "<img alt=\"a\">text<p src=\"no.gif\">\n<img src=\"yes.gif\">", base,
+       "<img alt=\"a\">text<p src=\"no.gif\">\n<img src=\"yes.gif\">",
+       base,
        {{"http://host/a/b/yes.gif", "yes.gif"}}},
-      {"a tag without src= is skipped", "<img alt=1>\n<img src=k.gif>", base,
+      {"a tag without src= is skipped",
+       "<img alt=1>\n<img src=k.gif>",
+       base,
        {{"http://host/a/b/k.gif", "k.gif"}}},
-      {"a tag split over lines", "<img\r\n   src=\"split.gif\"\r\n   alt=\"\">", base,
+      {"a tag split over lines",
+       "<img\r\n   src=\"split.gif\"\r\n   alt=\"\">",
+       base,
        {{"http://host/a/b/split.gif", "split.gif"}}},
       {"character references are decoded for the URL, not for the name",
-       "<img src=\"pics&#47;a.gif?x=1&amp;y=2\">", base,
+       "<img src=\"pics&#47;a.gif?x=1&amp;y=2\">",
+       base,
        {{"http://host/a/b/pics/a.gif?x=1&y=2", "pics&#47;a.gif?x=1&amp;y=2"}}},
       {"https, protocol-relative and root-relative on an https page",
        "<img src=\"https://cdn.example/a.png\"><img src=\"//img.example/b.png\">"
@@ -153,15 +163,21 @@ TEST(ScanImageTags, RecordsEachShownImageOnce) {
        {{"https://cdn.example/a.png", "a.png"},
         {"https://img.example/b.png", "b.png"},
         {"https://www.example/c.png", "c.png"}}},
-      {"a bare host keeps its host", "<img src=\"/r.gif\"><img src=\"s.gif\">", "http://host.com",
+      {"a bare host keeps its host",
+       "<img src=\"/r.gif\"><img src=\"s.gif\">",
+       "http://host.com",
        {{"http://host.com/r.gif", "r.gif"}, {"http://host.com/s.gif", "s.gif"}}},
       {"a data: image is recorded as it stands",
-       "<img src=\"data:image/gif;base64,R0lGOD/lh\">", base,
+       "<img src=\"data:image/gif;base64,R0lGOD/lh\">",
+       base,
        {{"data:image/gif;base64,R0lGOD/lh", "lh"}}},
-      {"nothing relative without a base", "<img src=\"x.gif\"><img src=\"http://h/y.gif\">",
-       "about:blank", {{"http://h/y.gif", "y.gif"}}},
+      {"nothing relative without a base",
+       "<img src=\"x.gif\"><img src=\"http://h/y.gif\">",
+       "about:blank",
+       {{"http://h/y.gif", "y.gif"}}},
       {"the host rewrite applies to plain relative references only",
-       "<img src=\"x.gif\"><img src=\"/y.gif\">", "http://members.tarnwick.example/u/p.html",
+       "<img src=\"x.gif\"><img src=\"/y.gif\">",
+       "http://members.tarnwick.example/u/p.html",
        {{"http://files.tarnwick.example/u/x.gif", "x.gif"},
         {"http://members.tarnwick.example/y.gif", "y.gif"}}},
   };
@@ -178,22 +194,30 @@ TEST(ScanImageLinks, RecordsLinksThatLeadToImages) {
   };
   const Case cases[] = {
       {"link wrapping a thumbnail",
-       "<a href=\"big/p1.jpg\"><img src=\"small/p1.gif\"></a>", {{"http://host/a/big/p1.jpg", "p1.jpg"}}},
-      {"single quotes, upper-case extension", "<a href='/photos/x.GIF'>x</a>",
+       "<a href=\"big/p1.jpg\"><img src=\"small/p1.gif\"></a>",
+       {{"http://host/a/big/p1.jpg", "p1.jpg"}}},
+      {"single quotes, upper-case extension",
+       "<a href='/photos/x.GIF'>x</a>",
        {{"http://host/photos/x.GIF", "x.GIF"}}},
       {"a page link wrapping an image is recorded too",
-       "<a href=\"next.html\"><img src=\"btn.gif\"></a>", {{"http://host/a/next.html", "next.html"}}},
+       "<a href=\"next.html\"><img src=\"btn.gif\"></a>",
+       {{"http://host/a/next.html", "next.html"}}},
       {"text-only page links are not", "<a href=\"next.html\">next</a>", {}},
       {"cgi-bin/i/ is removed in any case",
-       "<a href=\"/CGI-BIN/i/pic.jpg\">p</a>", {{"http://host/pic.jpg", "pic.jpg"}}},
-      {"newer image formats", "<a href=\"a.png\">a</a><a href=\"b.webp\">b</a>"
+       "<a href=\"/CGI-BIN/i/pic.jpg\">p</a>",
+       {{"http://host/pic.jpg", "pic.jpg"}}},
+      {"newer image formats",
+       "<a href=\"a.png\">a</a><a href=\"b.webp\">b</a>"
        "<a href=\"c.svg\">c</a><a href=\"d.avif\">d</a>",
-       {{"http://host/a/a.png", "a.png"}, {"http://host/a/b.webp", "b.webp"},
-        {"http://host/a/c.svg", "c.svg"}, {"http://host/a/d.avif", "d.avif"}}},
+       {{"http://host/a/a.png", "a.png"},
+        {"http://host/a/b.webp", "b.webp"},
+        {"http://host/a/c.svg", "c.svg"},
+        {"http://host/a/d.avif", "d.avif"}}},
       {"upper-case tags", "<A HREF=\"Z.JPG\">z</A>", {{"http://host/a/Z.JPG", "Z.JPG"}}},
       {"the opener needs its space", "<a\nhref=\"n.jpg\">n</a><a\thref=\"t.jpg\">t</a>", {}},
       {"linked twice, recorded once",
-       "<a href=\"x/d.jpg\">1</a><a href=\"y/d.jpg\">2</a>", {{"http://host/a/x/d.jpg", "d.jpg"}}},
+       "<a href=\"x/d.jpg\">1</a><a href=\"y/d.jpg\">2</a>",
+       {{"http://host/a/x/d.jpg", "d.jpg"}}},
       {"a link line needs its >", "<a href=\"n.jpg\"", {}},
   };
   for (const auto& c : cases) {
@@ -204,10 +228,9 @@ TEST(ScanImageLinks, RecordsLinksThatLeadToImages) {
 
 TEST(ScanReferences, ScratchTextHoldsTheTagLines) {
   EXPECT_EQ(RunScan("", "http://h/", kImageTagScan).scratch, "\r\n");
-  EXPECT_EQ(RunScan("<p>x <IMG SRC=a.gif> y <img src=b.gif>\r\n<b>", "http://h/",
-                    kImageTagScan)
-                .scratch,
-            "<img SRC=a.gif> y \r\n<img src=b.gif>\r\n\r\n");
+  EXPECT_EQ(
+      RunScan("<p>x <IMG SRC=a.gif> y <img src=b.gif>\r\n<b>", "http://h/", kImageTagScan).scratch,
+      "<img SRC=a.gif> y \r\n<img src=b.gif>\r\n\r\n");
   EXPECT_EQ(RunScan("<A HREF=x.jpg>x</a>", "http://h/", kImageLinkScan).scratch,
             "<a HREF=x.jpg>x</a>\r\n\r\n");
 }

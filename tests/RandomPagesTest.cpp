@@ -12,15 +12,49 @@
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 36> kPieces{
-    "<img", "<IMG ", "<a ", "<A HREF=", "src=", "SRC=", "href=", " data-src=", "\"", "'", ">",
-    " ", "\t", "\r\n", "\n", "\r", ".gif", ".JPG", ".png", ".webp", "../", "/", "//", "http://",
-    "HTTPS://", "&amp;", "&#47;", "&#x", "cgi-bin/i/", "data:image/png,AA", "javascript:x()",
-    " border=", "members.tarnwick.", "pic", "?q=http://o/", "<BR>"};
+constexpr std::array<std::string_view, 36> kPieces{"<img",
+                                                   "<IMG ",
+                                                   "<a ",
+                                                   "<A HREF=",
+                                                   "src=",
+                                                   "SRC=",
+                                                   "href=",
+                                                   " data-src=",
+                                                   "\"",
+                                                   "'",
+                                                   ">",
+                                                   " ",
+                                                   "\t",
+                                                   "\r\n",
+                                                   "\n",
+                                                   "\r",
+                                                   ".gif",
+                                                   ".JPG",
+                                                   ".png",
+                                                   ".webp",
+                                                   "../",
+                                                   "/",
+                                                   "//",
+                                                   "http://",
+                                                   "HTTPS://",
+                                                   "&amp;",
+                                                   "&#47;",
+                                                   "&#x",
+                                                   "cgi-bin/i/",
+                                                   "data:image/png,AA",
+                                                   "javascript:x()",
+                                                   " border=",
+                                                   "members.tarnwick.",
+                                                   "pic",
+                                                   "?q=http://o/",
+                                                   "<BR>"};
 
-constexpr std::array<std::string_view, 6> kPageUrls{
-    "https://host.example/a/b/page.html", "http://host.com", "file:///srv/pages/p.html",
-    "about:blank", "", "http://[::1]:8765/x/"};
+constexpr std::array<std::string_view, 6> kPageUrls{"https://host.example/a/b/page.html",
+                                                    "http://host.com",
+                                                    "file:///srv/pages/p.html",
+                                                    "about:blank",
+                                                    "",
+                                                    "http://[::1]:8765/x/"};
 
 std::string RandomPage(std::mt19937_64& random) {
   std::string page;
@@ -29,7 +63,8 @@ std::string RandomPage(std::mt19937_64& random) {
     if (std::uniform_int_distribution<int>(0, 9)(random) == 0) {
       page.push_back(static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random)));
     } else {
-      page.append(kPieces[std::uniform_int_distribution<std::size_t>(0, kPieces.size() - 1)(random)]);
+      page.append(
+          kPieces[std::uniform_int_distribution<std::size_t>(0, kPieces.size() - 1)(random)]);
     }
   }
   return page;

@@ -1,9 +1,9 @@
 // Reading saved pages: the body a browser would hand over, and the document's base.
-#include "analysis/SavedPage.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "analysis/SavedPage.h"
 
 namespace velmora {
 namespace {

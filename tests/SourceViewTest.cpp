@@ -1,6 +1,4 @@
 // The two generated views: the linked source text and the gallery.
-#include "analysis/SourceView.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,7 @@
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/GalleryPage.h"
+#include "analysis/SourceView.h"
 
 namespace velmora {
 namespace {
@@ -35,12 +34,9 @@ TEST(EscapeSourceForView, EscapesOnlyLessThanAndLineBreaks) {
     std::string source;
     std::string expected;
   } cases[] = {
-      {"", ""},
-      {"<p>a</p>", "&lt;p>a&lt;/p>"},
-      {"a\nb", "a<BR>b"},
-      {"a\r\nb", "a<BR><BR>b"},
-      {"a\rb", "a<BR>b"},
-      {"&lt; & \" '", "&lt; & \" '"},
+      {"", ""},           {"<p>a</p>", "&lt;p>a&lt;/p>"},
+      {"a\nb", "a<BR>b"}, {"a\r\nb", "a<BR><BR>b"},
+      {"a\rb", "a<BR>b"}, {"&lt; & \" '", "&lt; & \" '"},
   };
   for (const auto& c : cases) EXPECT_EQ(EscapeSourceForView(c.source), c.expected) << c.source;
 }
@@ -71,8 +67,8 @@ TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
       {"escapes are never matched", "<BR>\n",
        Pairs({}, {{"http://h/BR", "BR"}, {"http://h/lt", "lt;"}}),
        "&lt;<a href='http://h/BR'>BR</a>><BR>"},
-      {"URLs are escaped for their attribute",
-       "a.gif", Pairs({}, {{"http://h/a.gif?x=1&y='2'", "a.gif"}}),
+      {"URLs are escaped for their attribute", "a.gif",
+       Pairs({}, {{"http://h/a.gif?x=1&y='2'", "a.gif"}}),
        "<a href='http://h/a.gif?x=1&amp;y=&#39;2&#39;'>a.gif</a>"},
       {"a name with < stays escaped inside its link", "<x<y.gif",
        Pairs({}, {{"http://h/x%3Cy.gif", "x<y.gif"}}),
@@ -83,8 +79,7 @@ TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
       {"pair 1's URL when pair 0's may not be linked", "go.gif",
        Pairs({{"javascript:x()", "go.gif"}}, {{"http://h/go.gif", "go.gif"}}),
        "<a href='http://h/go.gif'>go.gif</a>"},
-      {"data images are linked", "d.png",
-       Pairs({}, {{"data:image/png;base64,AA", "d.png"}}),
+      {"data images are linked", "d.png", Pairs({}, {{"data:image/png;base64,AA", "d.png"}}),
        "<a href='data:image/png;base64,AA'>d.png</a>"},
       {"empty names change nothing", "abc", Pairs({}, {{"http://h/", ""}}), "abc"},
       {"overlapping names: leftmost first", "ab.gif.gif",

@@ -1,10 +1,10 @@
 // The URL helpers: directory of a URL, file name of a value, and resolution of references.
-#include "analysis/UrlHelpers.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+
+#include "analysis/UrlHelpers.h"
 
 namespace velmora {
 namespace {
@@ -112,7 +112,8 @@ TEST(ReferenceResolver, ResolvesAsABrowserDoes) {
       {"https://host/a/page", "/r.gif", "https://host/r.gif"},
       {"http://host/a/page", "//cdn.example/x.png", "http://cdn.example/x.png"},
       // "http://" inside a query does not make a reference absolute.
-      {"http://host/a/page", "x.gif?u=http://other/y.gif", "http://host/a/x.gif?u=http://other/y.gif"},
+      {"http://host/a/page", "x.gif?u=http://other/y.gif",
+       "http://host/a/x.gif?u=http://other/y.gif"},
       // Other schemes stand as they are.
       {"http://host/a/", "data:image/png;base64,AAA/BB", "data:image/png;base64,AAA/BB"},
       {"http://host/a/", "javascript:alert(1)", "javascript:alert(1)"},
@@ -146,8 +147,8 @@ TEST(ReferenceResolver, ResolvesAsABrowserDoes) {
        "http://files.tarnwick.example/u/x.gif", true},
       {"http://members.tarnwick.example/u/page.html", "x.gif",
        "http://members.tarnwick.example/u/x.gif", false},
-      {"http://host/members.tarnwick./page.html", "x.gif",
-       "http://host/members.tarnwick./x.gif", true},
+      {"http://host/members.tarnwick./page.html", "x.gif", "http://host/members.tarnwick./x.gif",
+       true},
   };
   for (const auto& c : cases) {
     const ReferenceResolver resolver(c.base);

@@ -1,6 +1,4 @@
 // The work files: record format, atomic replacement, creation at start and the reset.
-#include "analysis/WorkFiles.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -8,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "analysis/WorkFiles.h"
 #include "common/ProgramFolder.h"
 #include "support/TempFolder.h"
 

@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
 
   std::error_code error;
   const std::optional<std::string> document = ReadInput(options.input, error);
-  if (!document) return IoError("read", options.input == "-" ? "standard input" : options.input, error);
+  if (!document)
+    return IoError("read", options.input == "-" ? "standard input" : options.input, error);
 
   std::filesystem::path folder;
   if (!options.out.empty()) {

@@ -1,0 +1,426 @@
+// The invariant checker shared by the fuzz target and the tests: one page analysed twice into
+// fresh folders, then every file and list checked against what the analysis promises.
+#include "fuzz/AnalysisInvariants.h"
+
+#include <glib.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "analysis/AnalyzePage.h"
+#include "analysis/HtmlText.h"
+#include "analysis/UrlHelpers.h"
+#include "analysis/WorkFiles.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// What one analysis left behind.
+struct AnalysisRun {
+  ListPairs lists;
+  std::vector<std::string> failures;               // work files that could not be written
+  std::map<std::string, std::string> files;        // every file of the folder, by name
+  std::filesystem::path sourceView;                // as the result names them, made relative
+  std::filesystem::path gallery;
+};
+
+// A fresh folder under the temporary folder, removed with everything in it when it goes.
+class FreshFolder {
+ public:
+  FreshFolder() {
+    std::error_code error;
+    std::string pattern =
+        (std::filesystem::temp_directory_path(error) / "velmora-invariants-XXXXXX").string();
+    if (!error && ::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  FreshFolder(const FreshFolder&) = delete;
+  FreshFolder& operator=(const FreshFolder&) = delete;
+  ~FreshFolder() {
+    if (path_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Analyses the page in a fresh folder. `startLikeBrowser` first creates the empty work files as
+// the browser does when it starts; otherwise the folder is empty when the analysis begins.
+std::optional<AnalysisRun> AnalyzeInFreshFolder(const PageSnapshot& page, bool startLikeBrowser,
+                                                std::string& problem) {
+  const FreshFolder folder;
+  if (folder.Path().empty()) {
+    problem = std::string("cannot create a temporary folder: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  const WorkFiles files(folder.Path());
+  if (startLikeBrowser) {
+    if (std::error_code error = files.CreateMissingWorkFiles()) {
+      problem = "cannot create the work files: " + error.message();
+      return std::nullopt;
+    }
+  }
+  AnalysisRun run;
+  const AnalysisResult result = AnalyzePage(page, files, run.lists);
+  for (const WorkFileFailure& failure : result.failures) {
+    run.failures.push_back(failure.path.string() + ": " + failure.error.message());
+  }
+  run.sourceView = result.sourceView.lexically_relative(folder.Path());
+  run.gallery = result.gallery.lexically_relative(folder.Path());
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path(), error)) {
+    run.files[entry.path().filename().string()] = ReadWholeFile(entry.path());
+  }
+  if (error) {
+    problem = "cannot list the work folder: " + error.message();
+    return std::nullopt;
+  }
+  return run;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text.substr(0, 200)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  if (text.size() > 200) out += "...";
+  return out + "\"";
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (g_ascii_tolower(s[i]) != g_ascii_tolower(prefix[i])) return false;
+  }
+  return true;
+}
+
+bool ContainsNoCase(std::string_view s, std::string_view needle) {
+  for (std::size_t i = 0; i + needle.size() <= s.size(); ++i) {
+    if (StartsWithNoCase(s.substr(i), needle)) return true;
+  }
+  return false;
+}
+
+// The page text as the source view must show it outside its links: "<" as "&lt;", every CR and
+// every LF as "<BR>".
+std::string EscapedForView(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '<') {
+      out += "&lt;";
+    } else if (c == '\r' || c == '\n') {
+      out += "<BR>";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A URL as a browser reads it from an attribute: leading controls and spaces dropped, tabs and
+// line breaks dropped anywhere, in lower case.
+std::string AsBrowserReadsIt(std::string_view url) {
+  std::string out;
+  for (const char c : url) {
+    if (c == '\t' || c == '\n' || c == '\r') continue;
+    if (out.empty() && static_cast<unsigned char>(c) <= 0x20) continue;
+    out += g_ascii_tolower(c);
+  }
+  return out;
+}
+
+// An href or src value the generated pages may hold (references already decoded): a web or file
+// address or an image data URL, never a script.
+std::string CheckLinkTarget(std::string_view file, std::string_view url) {
+  const std::string read = AsBrowserReadsIt(url);
+  if (read.starts_with("javascript:") || read.starts_with("vbscript:")) {
+    return std::string(file) + " links to a script: " + Quoted(url);
+  }
+  static constexpr std::array<std::string_view, 5> kSafe{"http:", "https:", "ftp:", "file:",
+                                                         "data:image/"};
+  for (std::string_view prefix : kSafe) {
+    if (read.starts_with(prefix)) return {};
+  }
+  return std::string(file) + " links to a URL that may not be linked: " + Quoted(url);
+}
+
+// An attribute value as written between single quotes: escaped, so it holds none of < > " '.
+std::string CheckAttributeText(std::string_view file, std::string_view value) {
+  if (value.find_first_of("<>\"") != std::string_view::npos) {
+    return std::string(file) + " has an attribute value that is not escaped: " + Quoted(value);
+  }
+  return {};
+}
+
+struct ParsedAttribute {
+  std::string raw;
+  std::size_t end = 0;  // position after the closing quote
+};
+
+// The single-quoted value that starts at `from`, or nothing when the quote is never closed.
+std::optional<ParsedAttribute> QuotedValueAt(std::string_view text, std::size_t from) {
+  const std::size_t close = text.find('\'', from);
+  if (close == std::string_view::npos) return std::nullopt;
+  return ParsedAttribute{std::string(text.substr(from, close - from)), close + 1};
+}
+
+// The names the source view may link, each with the URLs it may link to: pair 0 first, then pair
+// 1, skipping empty names and URLs that may not be linked. Keyed by the name as the view shows
+// it (two names can look the same once escaped, hence a list).
+std::unordered_map<std::string, std::vector<std::string>> LinkableNames(const ListPairs& lists) {
+  std::unordered_map<std::string, std::vector<std::string>> byShownName;
+  std::unordered_set<std::string> taken;
+  for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
+    for (std::size_t i = 0; i < lists.frmList[pair].size(); ++i) {
+      const std::string& name = lists.frmList[pair][i];
+      const std::string& url = lists.Links[pair][i];
+      if (name.empty() || !IsLinkableUrl(url) || !taken.insert(name).second) continue;
+      byShownName[EscapedForView(name)].push_back(url);
+    }
+  }
+  return byShownName;
+}
+
+std::string CheckSourceView(std::string_view record, const std::string& source,
+                            const ListPairs& lists) {
+  constexpr std::string_view kFile = "source.htm";
+  constexpr std::string_view kOpen = "<a href='";
+  const auto linkable = LinkableNames(lists);
+  std::string plain;  // the view with its links taken out
+  std::optional<std::string> openUrl;
+  std::size_t textStart = 0;
+  std::size_t i = 0;
+  while (i < record.size()) {
+    const std::size_t lt = record.find('<', i);
+    plain.append(record.substr(i, lt == std::string_view::npos ? std::string_view::npos : lt - i));
+    if (lt == std::string_view::npos) break;
+    const std::string_view rest = record.substr(lt);
+    if (rest.starts_with("<BR>")) {
+      plain += "<BR>";
+      i = lt + 4;
+    } else if (rest.starts_with(kOpen)) {
+      if (openUrl) return "source.htm has a link inside a link at offset " + std::to_string(lt);
+      const std::optional<ParsedAttribute> href = QuotedValueAt(record, lt + kOpen.size());
+      if (!href || record.substr(href->end, 1) != ">") {
+        return "source.htm has a link tag that is not closed at offset " + std::to_string(lt);
+      }
+      if (std::string e = CheckAttributeText(kFile, href->raw); !e.empty()) return e;
+      const std::string url = html::DecodeCharacterReferences(href->raw);
+      if (std::string e = CheckLinkTarget(kFile, url); !e.empty()) return e;
+      openUrl = url;
+      textStart = plain.size();
+      i = href->end + 1;
+    } else if (rest.starts_with("</a>")) {
+      if (!openUrl) return "source.htm closes a link it never opened at offset " + std::to_string(lt);
+      const std::string shown = plain.substr(textStart);
+      const auto it = linkable.find(shown);
+      if (it == linkable.end()) {
+        return "source.htm links text that is no linkable recorded name: " + Quoted(shown);
+      }
+      bool known = false;
+      for (const std::string& url : it->second) known = known || url == *openUrl;
+      if (!known) {
+        return "source.htm links the name " + Quoted(shown) + " to " + Quoted(*openUrl) +
+               ", which is not its recorded URL " + Quoted(it->second.front());
+      }
+      openUrl.reset();
+      i = lt + 4;
+    } else {
+      return "source.htm holds markup that the view does not write, at offset " +
+             std::to_string(lt) + ": " + Quoted(rest.substr(0, 40));
+    }
+  }
+  if (openUrl) return "source.htm ends inside a link";
+  const std::string expected = EscapedForView(source);
+  if (plain != expected) {
+    std::size_t at = 0;
+    while (at < plain.size() && at < expected.size() && plain[at] == expected[at]) ++at;
+    return "source.htm without its links is not the escaped page text; they differ at offset " +
+           std::to_string(at) + ": view " + Quoted(std::string_view(plain).substr(at, 60)) +
+           ", page " + Quoted(std::string_view(expected).substr(at, 60));
+  }
+  return {};
+}
+
+std::string CheckGallery(std::string_view record, const ListPairs& lists) {
+  constexpr std::string_view kFile = "imagepage.html";
+  constexpr std::string_view kOpen = "<a href='";
+  constexpr std::string_view kImage = "><img src='";
+  constexpr std::string_view kClose = "></a><BR>";
+  constexpr std::string_view kEnd = "<BR><BR><BR>";
+  const std::vector<std::string>& urls = lists.Links[kShownImagesPair];
+  std::size_t p = 0;
+  for (std::size_t n = 0; n < urls.size(); ++n) {
+    const std::string& stored = urls[n];
+    const std::string entryName = "imagepage.html entry " + std::to_string(n) + " (" +
+                                  Quoted(stored) + ")";
+    const std::string_view rest = record.substr(p);
+    if (rest.starts_with(kOpen)) {
+      const std::optional<ParsedAttribute> href = QuotedValueAt(record, p + kOpen.size());
+      if (!href || !record.substr(href->end).starts_with(kImage)) {
+        return entryName + " has a malformed link";
+      }
+      const std::optional<ParsedAttribute> src = QuotedValueAt(record, href->end + kImage.size());
+      if (!src || !record.substr(src->end).starts_with(kClose)) {
+        return entryName + " has a malformed image";
+      }
+      for (const std::string* raw : {&href->raw, &src->raw}) {
+        if (std::string e = CheckAttributeText(kFile, *raw); !e.empty()) return e;
+        const std::string url = html::DecodeCharacterReferences(*raw);
+        if (std::string e = CheckLinkTarget(kFile, url); !e.empty()) return e;
+        const std::string expected = HasScheme(stored) ? stored : "http://" + stored;
+        if (url != expected) {
+          return entryName + " links or shows " + Quoted(url) + " instead of " + Quoted(expected);
+        }
+      }
+      p = src->end + kClose.size();
+    } else {
+      const std::string linked = HasScheme(stored) ? stored : "http://" + stored;
+      if (IsLinkableUrl(linked)) return entryName + " is a linkable URL shown without its image";
+    }
+    const std::size_t end = record.find(kEnd, p);
+    if (end == std::string_view::npos) return entryName + " does not end with three <BR>";
+    const std::string_view caption = record.substr(p, end - p);
+    if (caption.find_first_of("<>\"'") != std::string_view::npos) {
+      return entryName + " has a caption that is not escaped: " + Quoted(caption);
+    }
+    if (html::DecodeCharacterReferences(caption) != stored) {
+      return entryName + " is captioned " + Quoted(caption);
+    }
+    p = end + kEnd.size();
+  }
+  if (p != record.size()) {
+    return "imagepage.html holds more than its " + std::to_string(urls.size()) +
+           " entries: " + Quoted(record.substr(p, 60));
+  }
+  return {};
+}
+
+std::string CheckLists(const ListPairs& lists) {
+  for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
+    const std::string which = "pair " + std::to_string(pair);
+    if (lists.Links[pair].size() != lists.frmList[pair].size()) {
+      return which + " has " + std::to_string(lists.Links[pair].size()) + " URLs but " +
+             std::to_string(lists.frmList[pair].size()) + " names";
+    }
+    std::unordered_set<std::string_view> names;
+    for (const std::string& name : lists.frmList[pair]) {
+      if (!names.insert(name).second) return which + " records the name " + Quoted(name) + " twice";
+    }
+    for (const std::string& url : lists.Links[pair]) {
+      if (!HasScheme(url)) return which + " records a URL without a scheme: " + Quoted(url);
+    }
+  }
+  return {};
+}
+
+std::string CheckFiles(const AnalysisRun& run, const std::string& source) {
+  if (!run.failures.empty()) return "a work file failed: " + run.failures.front();
+  if (run.sourceView != workfile::kSourceView || run.gallery != workfile::kGallery) {
+    return "the result names " + run.sourceView.string() + " and " + run.gallery.string() +
+           " instead of the work files in the folder";
+  }
+  for (const std::string_view name : workfile::kCreationOrder) {
+    if (!run.files.contains(std::string(name))) {
+      return "the work file " + std::string(name) + " is missing after the analysis";
+    }
+  }
+  if (run.files.size() != workfile::kCreationOrder.size()) {
+    for (const auto& [name, content] : run.files) {
+      bool known = false;
+      for (const std::string_view work : workfile::kCreationOrder) known = known || name == work;
+      if (!known) return "the folder holds a file the analysis left behind: " + Quoted(name);
+    }
+  }
+  for (const auto& [name, content] : run.files) {
+    if (!std::string_view(content).ends_with(kCrLf)) return name + " does not end with CR LF";
+    if (!g_utf8_validate(content.data(), static_cast<gssize>(content.size()), nullptr)) {
+      return name + " is not valid UTF-8 (or holds a NUL byte)";
+    }
+    if (ContainsNoCase(content, "<script")) return name + " holds \"<script\"";
+  }
+  for (const std::string_view name : workfile::kResetOrder) {
+    if (run.files.at(std::string(name)) != kCrLf) {
+      return std::string(name) + " is not emptied after the analysis: " +
+             Quoted(run.files.at(std::string(name)));
+    }
+  }
+  const auto record = [&](std::string_view name) {
+    const std::string& content = run.files.at(std::string(name));
+    return std::string_view(content).substr(0, content.size() - kCrLf.size());
+  };
+  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists);
+      !e.empty()) {
+    return e;
+  }
+  return CheckGallery(record(workfile::kGallery), run.lists);
+}
+
+std::string CompareRuns(const AnalysisRun& a, const AnalysisRun& b) {
+  for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
+    if (a.lists.Links[pair] != b.lists.Links[pair] ||
+        a.lists.frmList[pair] != b.lists.frmList[pair]) {
+      return "two runs on the same page record different lists in pair " + std::to_string(pair);
+    }
+  }
+  if (a.files.size() != b.files.size()) return "two runs on the same page leave different files";
+  for (const auto& [name, content] : a.files) {
+    const auto other = b.files.find(name);
+    if (other == b.files.end() || other->second != content) {
+      return "two runs on the same page write different " + name;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::string& pageUrl) {
+  PageSnapshot page;
+  page.bodyHtml = bodyHtml;
+  page.locationUrl = pageUrl;
+
+  std::string problem;
+  // The first folder is prepared as the browser prepares it at start; the second is empty.
+  const std::optional<AnalysisRun> first = AnalyzeInFreshFolder(page, true, problem);
+  if (!first) return problem;
+  const std::optional<AnalysisRun> second = AnalyzeInFreshFolder(page, false, problem);
+  if (!second) return problem;
+
+  if (std::string e = CheckLists(first->lists); !e.empty()) return e;
+  if (std::string e = CheckFiles(*first, html::WellFormedUtf8(bodyHtml)); !e.empty()) return e;
+  return CompareRuns(*first, *second);
+}
+
+}  // namespace velmora
