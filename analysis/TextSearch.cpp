@@ -25,23 +25,27 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle,
   if (from >= haystack.size() || haystack.size() - from < needle.size()) return npos;
   const char* const begin = haystack.data();
   const char* const last = begin + (haystack.size() - needle.size());  // last possible start
-  const char first = needle.front();
-  const std::string_view rest = needle.substr(1);
-  const char* p = begin + from;
-  if (!IsAsciiLetter(first)) {
-    // The usual case ("<img", "<a "): the first character has no case, so memchr finds it.
-    while (p <= last) {
-      const void* hit = std::memchr(p, first, static_cast<std::size_t>(last - p) + 1);
+
+  // A character without case ("<" of "<img", "=" of "src=") is found with memchr; the rest of
+  // the needle is then compared around it.
+  std::size_t anchor = 0;
+  while (anchor < needle.size() && IsAsciiLetter(needle[anchor])) ++anchor;
+  if (anchor < needle.size()) {
+    const char key = needle[anchor];
+    const char* p = begin + from + anchor;
+    const char* const lastKey = last + anchor;
+    while (p <= lastKey) {
+      const void* hit = std::memchr(p, key, static_cast<std::size_t>(lastKey - p) + 1);
       if (hit == nullptr) return npos;
-      p = static_cast<const char*>(hit);
-      if (EqualNoCase(p + 1, rest)) return static_cast<std::size_t>(p - begin);
-      ++p;
+      const char* start = static_cast<const char*>(hit) - anchor;
+      if (EqualNoCase(start, needle)) return static_cast<std::size_t>(start - begin);
+      p = static_cast<const char*>(hit) + 1;
     }
     return npos;
   }
-  const char lowerFirst = AsciiLower(first);
-  for (; p <= last; ++p) {
-    if (AsciiLower(*p) == lowerFirst && EqualNoCase(p + 1, rest)) {
+  const char lowerFirst = AsciiLower(needle.front());
+  for (const char* p = begin + from; p <= last; ++p) {
+    if (AsciiLower(*p) == lowerFirst && EqualNoCase(p, needle)) {
       return static_cast<std::size_t>(p - begin);
     }
   }
