@@ -22,8 +22,13 @@ constexpr std::array<std::string_view, 4> kLinkableSchemes{"http", "https", "ftp
 constexpr std::array<std::string_view, 6> kSpecialSchemes{"http", "https", "ftp",
                                                           "file", "ws",    "wss"};
 
-constexpr GUriFlags kUriFlags = static_cast<GUriFlags>(
-    G_URI_FLAGS_ENCODED | G_URI_FLAGS_PARSE_RELAXED | G_URI_FLAGS_SCHEME_NORMALIZE);
+// Strict RFC 3986 parsing: GLib's relaxed mode reads ";" as the end of a host.
+constexpr GUriFlags kUriFlags =
+    static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_SCHEME_NORMALIZE);
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 std::string AsciiLowerCopy(std::string_view s) {
   std::string out(s);
@@ -55,8 +60,13 @@ std::string PrepareReference(std::string_view ref, bool special) {
   std::string out;
   out.reserve(ref.size() + 8);
   bool inQueryOrFragment = false;
-  for (char c : ref) {
+  for (std::size_t i = 0; i < ref.size(); ++i) {
+    const char c = ref[i];
     if (c == '\t' || c == '\n' || c == '\r') continue;  // dropped anywhere in a URL
+    if (c == '%' && !(i + 2 < ref.size() && IsHexDigit(ref[i + 1]) && IsHexDigit(ref[i + 2]))) {
+      out.append("%25");  // a "%" that starts no escape stands for itself
+      continue;
+    }
     if (c == '?' || c == '#') inQueryOrFragment = true;
     switch (c) {
       case '\\':
@@ -116,11 +126,14 @@ std::string Serialise(GUri* uri, bool rewriteHost) {
   int port = g_uri_get_port(uri);
   if (port == DefaultPort(scheme)) port = -1;
   std::string path = g_uri_get_path(uri);
-  if (path.empty() && host != nullptr && IsOneOf(scheme, kSpecialSchemes)) path = "/";
+  if (host != nullptr) {
+    // With a host, a path is empty or starts at "/"; http and the like always have one.
+    if (path.empty() ? IsOneOf(scheme, kSpecialSchemes) : path.front() != '/') path.insert(0, "/");
+  }
   gchar* joined = g_uri_join(G_URI_FLAGS_ENCODED, scheme.c_str(), g_uri_get_userinfo(uri),
                              host != nullptr ? hostText.c_str() : nullptr, port, path.c_str(),
                              g_uri_get_query(uri), g_uri_get_fragment(uri));
-  std::string out = joined;
+  std::string out = joined != nullptr ? joined : "";
   g_free(joined);
   return out;
 }
@@ -233,6 +246,7 @@ std::optional<std::string> ReferenceResolver::Resolve(std::string_view reference
   }
   std::string out = Serialise(resolved, rewriteHost);
   g_uri_unref(resolved);
+  if (out.empty()) return absolute ? std::optional(prepared) : std::nullopt;
   return out;
 }
 

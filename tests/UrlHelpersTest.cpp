@@ -130,6 +130,12 @@ TEST(ReferenceResolver, ResolvesAsABrowserDoes) {
       {"http://host/a/", "img\\x.gif", "http://host/a/img/x.gif"},
       {"http://host/a/", "http:x.gif", "http://host/a/x.gif"},
       {"http://host/a/", "?q=1", "http://host/a/?q=1"},
+      {"http://host/a/", "100%.gif", "http://host/a/100%25.gif"},
+      {"http://host/a/", "a%2Fb%zz.gif", "http://host/a/a%2Fb%25zz.gif"},
+      // ";" is part of a host.
+      {"https://h/a/b", "//gDDDDD;.jpg", "https://gddddd;.jpg/"},
+      {"http://host/a/", "//h:99999/x", std::nullopt},
+      {"http://host/a/", "http://h:99999/x", "http://h:99999/x"},
       // Local pages.
       {"file:///home/u/page.html", "img/x.gif", "file:///home/u/img/x.gif"},
       {"file:///home/u/page.html", "/x.gif", "file:///x.gif"},
