@@ -29,9 +29,9 @@ constexpr std::size_t kImageMarkupBytes = 120;
 
 class PageWriter {
  public:
-  explicit PageWriter(const PageSpec& spec) : spec_(spec), rng_(spec.seed) {
-    names_.reserve(spec.distinctNames);
-    for (std::size_t i = 0; i < spec.distinctNames; ++i) {
+  explicit PageWriter(const PageShape& shape) : shape_(shape), rng_(shape.seed) {
+    names_.reserve(shape.distinctNames);
+    for (std::size_t i = 0; i < shape.distinctNames; ++i) {
       // The running number keeps every name distinct; prefix and extension vary as on a site.
       std::string name(kNamePrefixes[Pick(kNamePrefixes.size())]);
       name += std::to_string(100000 + i);
@@ -41,16 +41,16 @@ class PageWriter {
   }
 
   std::string Build() {
-    out_.reserve(spec_.targetBytes + spec_.targetBytes / 8);
+    out_.reserve(shape_.targetBytes + shape_.targetBytes / 8);
     Line("<body class=\"blog gallery\">");
     Line("<div id=\"page\">");
     Line(
         "<nav><a href=\"/\">Home</a> <a href=\"/archive.html\">Archive</a> "
         "<a href=\"about.html\">About</a></nav>");
-    for (std::size_t i = 0; i < spec_.imageCount; ++i) {
+    for (std::size_t i = 0; i < shape_.imageCount; ++i) {
       const std::size_t left =
-          spec_.targetBytes > PlainSize() ? spec_.targetBytes - PlainSize() : 0;
-      const std::size_t share = left / (spec_.imageCount - i);
+          shape_.targetBytes > PlainSize() ? shape_.targetBytes - PlainSize() : 0;
+      const std::size_t share = left / (shape_.imageCount - i);
       const std::size_t average = share > kImageMarkupBytes ? share - kImageMarkupBytes : 0;
       const bool card = Chance(0.5);
       if (card) Line("<div class=\"card\">");
@@ -58,7 +58,7 @@ class PageWriter {
       Image();
       if (card) Line("</div>");
     }
-    while (PlainSize() < spec_.targetBytes) Paragraph(200 + Pick(400));
+    while (PlainSize() < shape_.targetBytes) Paragraph(200 + Pick(400));
     Line("</div>");
     out_ += "</body>";
     return std::move(out_);
@@ -73,8 +73,8 @@ class PageWriter {
   std::size_t PlainSize() const { return out_.size() - lineEndExtra_; }
 
   void LineEnd(std::string& to) {
-    to += spec_.lineEnd;
-    lineEndExtra_ += spec_.lineEnd.size() - 1;
+    to += shape_.lineEnd;
+    lineEndExtra_ += shape_.lineEnd.size() - 1;
   }
 
   void Line(std::string_view text) {
@@ -167,7 +167,7 @@ class PageWriter {
   void Image() {
     const std::string& name = names_[Pick(names_.size())];
     const std::string src = ImageReference(name);
-    const bool split = Chance(spec_.splitShare);
+    const bool split = Chance(shape_.splitShare);
     // Some attributes before src, some after; a split tag breaks its line before src.
     std::string_view before;
     std::string_view after;
@@ -197,14 +197,14 @@ class PageWriter {
     tag += "src=\"" + src + "\"";
     tag += after;
     tag += '>';
-    if (Chance(spec_.linkedShare)) {
+    if (Chance(shape_.linkedShare)) {
       Line("<a href=\"" + LinkReference(name) + "\">" + tag + "</a>");
     } else {
       Line(tag);
     }
   }
 
-  const PageSpec& spec_;
+  const PageShape& shape_;
   std::mt19937_64 rng_;
   std::vector<std::string> names_;
   std::string out_;
@@ -213,8 +213,8 @@ class PageWriter {
 
 }  // namespace
 
-std::string GeneratePage(const PageSpec& spec) {
-  return PageWriter(spec).Build();
+std::string GeneratePage(const PageShape& shape) {
+  return PageWriter(shape).Build();
 }
 
 }  // namespace velmora::bench

@@ -1,6 +1,6 @@
 // Deterministic generator of large, realistic page bodies for the analysis benchmarks: text
 // paragraphs, cards, image tags in every reference form a page uses, image links and ordinary
-// links. The same spec and seed always give the same bytes.
+// links. The same shape and seed always give the same bytes.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@
 
 namespace velmora::bench {
 
-struct PageSpec {
+struct PageShape {
   std::size_t targetBytes = 1'000'000;  // the body ends at the first paragraph past this size
   std::size_t imageCount = 1'000;       // image tags in the body
   std::size_t distinctNames = 250;      // image file names the tags draw from
@@ -20,8 +20,8 @@ struct PageSpec {
   std::uint64_t seed = 0x5EED0FBA9Eull;
 };
 
-// The body element's HTML for the spec. Two specs that differ only in lineEnd give the same
+// The body element's HTML for the shape. Two shapes that differ only in lineEnd give the same
 // page with different line breaks.
-std::string GeneratePage(const PageSpec& spec);
+std::string GeneratePage(const PageShape& shape);
 
 }  // namespace velmora::bench

@@ -342,17 +342,17 @@ int main(int argc, char** argv) {
   pages.reserve(std::size(kSizes) * std::size(kLineEnds));
   for (const SizeCase& size : kSizes) {
     for (const LineEnd& lineEnd : kLineEnds) {
-      velmora::bench::PageSpec spec;
-      spec.targetBytes = size.megabytes * 1'000'000;
-      spec.imageCount = size.images;
-      spec.distinctNames = size.distinctNames;
-      spec.lineEnd = lineEnd.text;
+      velmora::bench::PageShape shape;
+      shape.targetBytes = size.megabytes * 1'000'000;
+      shape.imageCount = size.images;
+      shape.distinctNames = size.distinctNames;
+      shape.lineEnd = lineEnd.text;
 
       BenchPage page;
       page.label = std::to_string(size.megabytes) + "MB/" + std::string(lineEnd.name);
       page.size = &size;
       page.lineEnd = &lineEnd;
-      page.snapshot.bodyHtml = velmora::bench::GeneratePage(spec);
+      page.snapshot.bodyHtml = velmora::bench::GeneratePage(shape);
       page.snapshot.locationUrl = std::string(kPageUrl);
       const std::optional<std::filesystem::path> folder = temp.Make();
       if (!folder) {

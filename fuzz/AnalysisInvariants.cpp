@@ -33,9 +33,9 @@ constexpr std::string_view kCrLf = "\r\n";
 // What one analysis left behind.
 struct AnalysisRun {
   ListPairs lists;
-  std::vector<std::string> failures;               // work files that could not be written
-  std::map<std::string, std::string> files;        // every file of the folder, by name
-  std::filesystem::path sourceView;                // as the result names them, made relative
+  std::vector<std::string> failures;         // work files that could not be written
+  std::map<std::string, std::string> files;  // every file of the folder, by name
+  std::filesystem::path sourceView;          // as the result names them, made relative
   std::filesystem::path gallery;
 };
 
@@ -167,8 +167,8 @@ std::string CheckLinkTarget(std::string_view file, std::string_view url) {
   if (read.starts_with("javascript:") || read.starts_with("vbscript:")) {
     return std::string(file) + " links to a script: " + Quoted(url);
   }
-  static constexpr std::array<std::string_view, 5> kSafe{"http:", "https:", "ftp:", "file:",
-                                                         "data:image/"};
+  static constexpr std::array<std::string_view, 5> kSafe{
+      "http:", "https:", "ftp:", "file:", "data:image/"};
   for (std::string_view prefix : kSafe) {
     if (read.starts_with(prefix)) return {};
   }
@@ -242,7 +242,8 @@ std::string CheckSourceView(std::string_view record, const std::string& source,
       textStart = plain.size();
       i = href->end + 1;
     } else if (rest.starts_with("</a>")) {
-      if (!openUrl) return "source.htm closes a link it never opened at offset " + std::to_string(lt);
+      if (!openUrl)
+        return "source.htm closes a link it never opened at offset " + std::to_string(lt);
       const std::string shown = plain.substr(textStart);
       const auto it = linkable.find(shown);
       if (it == linkable.end()) {
@@ -283,8 +284,8 @@ std::string CheckGallery(std::string_view record, const ListPairs& lists) {
   std::size_t p = 0;
   for (std::size_t n = 0; n < urls.size(); ++n) {
     const std::string& stored = urls[n];
-    const std::string entryName = "imagepage.html entry " + std::to_string(n) + " (" +
-                                  Quoted(stored) + ")";
+    const std::string entryName =
+        "imagepage.html entry " + std::to_string(n) + " (" + Quoted(stored) + ")";
     const std::string_view rest = record.substr(p);
     if (rest.starts_with(kOpen)) {
       const std::optional<ParsedAttribute> href = QuotedValueAt(record, p + kOpen.size());
@@ -372,8 +373,8 @@ std::string CheckFiles(const AnalysisRun& run, const std::string& source) {
   }
   for (const std::string_view name : workfile::kResetOrder) {
     if (run.files.at(std::string(name)) != kCrLf) {
-      return std::string(name) + " is not emptied after the analysis: " +
-             Quoted(run.files.at(std::string(name)));
+      return std::string(name) +
+             " is not emptied after the analysis: " + Quoted(run.files.at(std::string(name)));
     }
   }
   const auto record = [&](std::string_view name) {
@@ -418,8 +419,19 @@ std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::stri
   const std::optional<AnalysisRun> second = AnalyzeInFreshFolder(page, false, problem);
   if (!second) return problem;
 
+  // The text every view is made from: the page as valid UTF-8, each bad byte (and each NUL) one
+  // U+FFFD, so it never loses bytes and changes nothing in a page that is valid already.
+  const std::string source = html::WellFormedUtf8(bodyHtml);
+  if (!g_utf8_validate(source.data(), static_cast<gssize>(source.size()), nullptr) ||
+      source.size() < bodyHtml.size()) {
+    return "the page text made well-formed is not valid UTF-8 or lost bytes";
+  }
+  if (source != bodyHtml &&
+      g_utf8_validate(bodyHtml.data(), static_cast<gssize>(bodyHtml.size()), nullptr)) {
+    return "the page text was changed although it was valid UTF-8";
+  }
   if (std::string e = CheckLists(first->lists); !e.empty()) return e;
-  if (std::string e = CheckFiles(*first, html::WellFormedUtf8(bodyHtml)); !e.empty()) return e;
+  if (std::string e = CheckFiles(*first, source); !e.empty()) return e;
   return CompareRuns(*first, *second);
 }
 
