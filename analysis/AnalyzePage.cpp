@@ -13,12 +13,10 @@ namespace {
 std::error_code RunScanner(std::string_view page, const ReferenceResolver& resolver,
                            const ScannerParams& params, int pair, ListPairs& lists,
                            const WorkFiles& files) {
-  const std::string scratch =
-      ScanReferences(page, resolver, params, lists.Links[pair], lists.frmList[pair]);
-  // The scratch file holds the tag lines followed by one more CR LF; the record is written with
-  // its own CR LF, so the text here drops its last one.
-  return files.WriteRecord(workfile::kCheckImagesClean,
-                           std::string_view(scratch).substr(0, scratch.size() - 2));
+  // The scratch file holds the tag lines, each with its CR LF, then the record's own CR LF.
+  return files.WriteRecord(workfile::kCheckImagesClean, [&](TextSink& scratch) {
+    ScanReferences(page, resolver, params, lists.Links[pair], lists.frmList[pair], scratch);
+  });
 }
 
 }  // namespace
@@ -44,7 +42,12 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
     if (error) result.failures.push_back({files.PathOf(fileName), error});
   };
 
-  const std::string source = html::WellFormedUtf8(page.bodyHtml);
+  std::string repaired;
+  std::string_view source = page.bodyHtml;
+  if (!html::IsWellFormedUtf8(source)) {
+    repaired = html::WellFormedUtf8(source);
+    source = repaired;
+  }
   note(workfile::kCheckImages, files.WriteRecord(workfile::kCheckImages, source));
 
   lists.Clear();
@@ -52,9 +55,10 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
   note(workfile::kCheckImagesClean, ScanImageTags(source, resolver, lists, files));
   note(workfile::kCheckImagesClean, ScanImageLinks(source, resolver, lists, files));
 
-  const std::string view = BuildSourceView(source, lists);
   note(workfile::kGallery, WriteGalleryPage(lists, files));
-  note(workfile::kSourceView, files.WriteRecord(workfile::kSourceView, view));
+  note(workfile::kSourceView, files.WriteRecord(workfile::kSourceView, [&](TextSink& view) {
+    WriteSourceView(source, lists, view);
+  }));
   if (std::error_code error = files.ResetWorkFiles(); error) {
     result.failures.push_back({files.Folder(), error});
   }

@@ -156,9 +156,13 @@ std::string EscapeText(std::string_view text) {
   return Escape(text);
 }
 
-std::string WellFormedUtf8(std::string text) {
+bool IsWellFormedUtf8(std::string_view text) noexcept {
   // g_utf8_validate_len treats a NUL as invalid, so one check covers both.
-  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) return text;
+  return g_utf8_validate_len(text.data(), text.size(), nullptr);
+}
+
+std::string WellFormedUtf8(std::string_view text) {
+  if (IsWellFormedUtf8(text)) return std::string(text);
   // Each invalid byte (and each NUL) becomes one U+FFFD; nothing else changes.
   gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
   std::string out(valid);

@@ -19,8 +19,11 @@ std::string EscapeAttribute(std::string_view text);
 // Escaped for use as element text: & < > " ' become references.
 std::string EscapeText(std::string_view text);
 
-// The text as valid UTF-8 without NUL characters: every invalid byte sequence and every NUL
-// becomes U+FFFD, as a browser shows them. Returns the input unchanged when it is already so.
-std::string WellFormedUtf8(std::string text);
+// True when the text is valid UTF-8 without NUL characters.
+bool IsWellFormedUtf8(std::string_view text) noexcept;
+
+// The text as valid UTF-8 without NUL characters: every invalid byte and every NUL becomes
+// U+FFFD, as a browser shows them.
+std::string WellFormedUtf8(std::string_view text);
 
 }  // namespace velmora::html

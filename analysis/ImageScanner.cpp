@@ -80,26 +80,30 @@ std::string CutAttributeValue(std::string_view tagLine, std::string_view key) {
   const std::size_t valueAt = keyAt + key.size();
   const std::string_view cut =
       tagLine.substr(valueAt, gt == npos ? npos : gt - valueAt);  // up to the tag's ">"
-  const std::string rest = text::ReplaceAllNoCase(cut, "href=", "");
-  if (rest.empty()) return {};
+  std::string withoutHref;
+  std::string_view restView = cut;
+  if (text::ContainsNoCase(cut, "href=")) {
+    withoutHref = text::ReplaceAllNoCase(cut, "href=", "");
+    restView = withoutHref;
+  }
+  if (restView.empty()) return {};
 
   std::string_view value;
-  const std::string_view restView = rest;
-  if (rest.front() == '"' || rest.front() == '\'') {
+  if (restView.front() == '"' || restView.front() == '\'') {
     // A quoted value ends at its closing quote (or with the tag, when it has none).
-    const std::size_t close = restView.find(rest.front(), 1);
+    const std::size_t close = restView.find(restView.front(), 1);
     value = restView.substr(1, close == npos ? npos : close - 1);
   } else {
     // An unquoted value ends at the first blank.
     const auto blank = std::find_if(restView.begin(), restView.end(), text::IsAsciiBlank);
     value = restView.substr(0, static_cast<std::size_t>(blank - restView.begin()));
   }
-  return text::RemoveChar(value, '"');
+  return value.find('"') == npos ? std::string(value) : text::RemoveChar(value, '"');
 }
 
-std::string ScanReferences(std::string_view page, const ReferenceResolver& resolver,
-                           const ScannerParams& params, std::vector<std::string>& links,
-                           std::vector<std::string>& names) {
+void ScanReferences(std::string_view page, const ReferenceResolver& resolver,
+                    const ScannerParams& params, std::vector<std::string>& links,
+                    std::vector<std::string>& names, TextSink& scratch) {
   std::string cleaned;
   if (!params.removeFirst.empty() && text::ContainsNoCase(page, params.removeFirst)) {
     cleaned = text::ReplaceAllNoCase(page, params.removeFirst, "");
@@ -107,12 +111,10 @@ std::string ScanReferences(std::string_view page, const ReferenceResolver& resol
   }
 
   std::unordered_set<std::string> seen(names.begin(), names.end());
-  std::string scratch;
-  scratch.reserve(page.size() / 2);
   ForEachTagLine(page, params, [&](std::string_view line) {
-    scratch.append(params.opener);
-    scratch.append(line.substr(params.opener.size()));
-    scratch.append(kCrLf);
+    scratch.Append(params.opener);
+    scratch.Append(line.substr(params.opener.size()));
+    scratch.Append(kCrLf);
 
     if (params.needsImageExtension && (line.find('>') == npos || !HasImageExtension(line))) {
       return;
@@ -129,8 +131,15 @@ std::string ScanReferences(std::string_view page, const ReferenceResolver& resol
     links.push_back(std::move(*url));
     names.push_back(std::move(name));
   });
-  scratch.append(kCrLf);
-  return scratch;
+}
+
+std::string ScanReferences(std::string_view page, const ReferenceResolver& resolver,
+                           const ScannerParams& params, std::vector<std::string>& links,
+                           std::vector<std::string>& names) {
+  StringSink scratch;
+  ScanReferences(page, resolver, params, links, names, scratch);
+  scratch.Append(kCrLf);
+  return scratch.Take();
 }
 
 }  // namespace velmora

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/TextSink.h"
+
 namespace velmora {
 
 class ReferenceResolver;
@@ -46,8 +48,14 @@ std::string CutAttributeValue(std::string_view tagLine, std::string_view key);
 
 // Runs one scanner over a page and appends each newly found reference to the pair: its absolute
 // URL to `links`, its file name (CleanLinkValue) to `names`. A name already in `names` is not
-// recorded again. Returns the scanner's scratch text: each tag line with the opener in lower
-// case, followed by CR LF, and one more CR LF at the end.
+// recorded again. Writes the scanner's scratch text into `scratch`: each tag line with the
+// opener in lower case, followed by CR LF.
+void ScanReferences(std::string_view page, const ReferenceResolver& resolver,
+                    const ScannerParams& params, std::vector<std::string>& links,
+                    std::vector<std::string>& names, TextSink& scratch);
+
+// The same, returning the scratch text with one more CR LF at the end, as the scratch file
+// holds it.
 std::string ScanReferences(std::string_view page, const ReferenceResolver& resolver,
                            const ScannerParams& params, std::vector<std::string>& links,
                            std::vector<std::string>& names);

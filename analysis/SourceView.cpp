@@ -16,16 +16,23 @@ namespace velmora {
 
 namespace {
 
-void AppendEscaped(std::string& out, std::string_view text) {
+// The characters the view escapes: "<", CR and LF.
+constexpr std::array<bool, 256> kEscaped = [] {
+  std::array<bool, 256> table{};
+  table['<'] = table['\r'] = table['\n'] = true;
+  return table;
+}();
+
+void AppendEscaped(TextSink& out, std::string_view text) {
   std::size_t run = 0;  // start of the run of characters copied as they are
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c != '<' && c != '\r' && c != '\n') continue;
-    out.append(text.substr(run, i - run));
-    out.append(c == '<' ? "&lt;" : "<BR>");
+    if (!kEscaped[static_cast<unsigned char>(c)]) continue;
+    out.Append(text.substr(run, i - run));
+    out.Append(c == '<' ? std::string_view("&lt;") : std::string_view("<BR>"));
     run = i + 1;
   }
-  out.append(text.substr(run));
+  out.Append(text.substr(run));
 }
 
 struct Link {
@@ -76,8 +83,12 @@ class ReversedNameMatcher {
   std::vector<Match> LongestMatches(std::string_view text) const {
     std::vector<Match> matches;
     std::uint32_t state = kRoot;
+    const auto& fromRoot = tables_[nodes_[kRoot].table];
     for (std::size_t i = text.size(); i-- > 0;) {
-      state = Next(state, static_cast<unsigned char>(text[i]));
+      const auto c = static_cast<unsigned char>(text[i]);
+      // Most of a page is read at the root, where most characters start no name.
+      if (state == kRoot && fromRoot[c] == kNone) continue;
+      state = Next(state, c);
       const std::int32_t out = nodes_[state].output;
       if (out >= 0)
         matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(out)});
@@ -91,6 +102,8 @@ class ReversedNameMatcher {
  private:
   static constexpr std::uint32_t kRoot = 0;
   static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  static constexpr int kTableDepth = 3;     // nodes above this depth get tables
+  static constexpr int kTableChildren = 8;  // and so does any node with this many children
 
   struct Node {
     std::uint32_t firstChild = kNone;
@@ -141,12 +154,27 @@ class ReversedNameMatcher {
     tables_.push_back(table);
   }
 
-  void BuildFailureLinks() {
-    GiveTable(kRoot);
-    for (std::uint32_t child = nodes_[kRoot].firstChild; child != kNone;
-         child = nodes_[child].nextSibling) {
-      GiveTable(child);
+  // Nodes near the root and nodes with many children are where most steps go: they get full
+  // tables. The number of tables is bounded by the number of nodes.
+  void GiveTables() {
+    std::vector<std::uint32_t> level{kRoot};
+    for (int depth = 0; !level.empty(); ++depth) {
+      std::vector<std::uint32_t> next;
+      for (const std::uint32_t node : level) {
+        int children = 0;
+        for (std::uint32_t child = nodes_[node].firstChild; child != kNone;
+             child = nodes_[child].nextSibling) {
+          ++children;
+          next.push_back(child);
+        }
+        if (depth < kTableDepth || children >= kTableChildren) GiveTable(node);
+      }
+      level = std::move(next);
     }
+  }
+
+  void BuildFailureLinks() {
+    GiveTables();
     std::vector<std::uint32_t> queue;
     queue.reserve(nodes_.size());
     for (std::uint32_t child = nodes_[kRoot].firstChild; child != kNone;
@@ -182,49 +210,39 @@ class ReversedNameMatcher {
 }  // namespace
 
 std::string EscapeSourceForView(std::string_view source) {
-  std::string out;
-  out.reserve(source.size() + source.size() / 16);
+  StringSink out;
   AppendEscaped(out, source);
-  return out;
+  return out.Take();
 }
 
-std::string BuildSourceView(std::string_view source, const ListPairs& lists) {
+void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& out) {
   const std::vector<Link> links = CollectLinks(lists);
-  if (links.empty()) return EscapeSourceForView(source);
-
-  if (source.size() > std::numeric_limits<std::uint32_t>::max()) return EscapeSourceForView(source);
+  if (links.empty() || source.size() > std::numeric_limits<std::uint32_t>::max()) {
+    AppendEscaped(out, source);
+    return;
+  }
 
   const ReversedNameMatcher matcher(links);
-  // From left to right, a link starts at each match that does not stand inside the last one.
-  std::vector<Match> used;
+  std::vector<std::string> hrefs(links.size());  // each URL escaped once, when first used
   std::size_t done = 0;
   for (const Match& match : matcher.LongestMatches(source)) {
-    if (match.position < done) continue;
-    used.push_back(match);
-    done = match.position + matcher.NameLength(match.id);
-  }
-  // Each URL is escaped once, however often its name occurs.
-  std::vector<std::string> hrefs(links.size());
-  std::size_t linkBytes = 0;
-  for (const Match& match : used) {
-    if (hrefs[match.id].empty()) hrefs[match.id] = html::EscapeAttribute(links[match.id].url);
-    linkBytes += hrefs[match.id].size() + matcher.NameLength(match.id) / 4 + 15;
-  }
-
-  std::string out;
-  out.reserve(source.size() + source.size() / 8 + linkBytes);
-  done = 0;
-  for (const Match& match : used) {
+    if (match.position < done) continue;  // inside the name linked last
     AppendEscaped(out, source.substr(done, match.position - done));
-    out.append("<a href='");
-    out.append(hrefs[match.id]);
-    out.append("'>");
+    if (hrefs[match.id].empty()) hrefs[match.id] = html::EscapeAttribute(links[match.id].url);
+    out.Append("<a href='");
+    out.Append(hrefs[match.id]);
+    out.Append("'>");
     AppendEscaped(out, links[match.id].name);
-    out.append("</a>");
+    out.Append("</a>");
     done = match.position + matcher.NameLength(match.id);
   }
   AppendEscaped(out, source.substr(done));
-  return out;
+}
+
+std::string BuildSourceView(std::string_view source, const ListPairs& lists) {
+  StringSink out;
+  WriteSourceView(source, lists, out);
+  return out.Take();
 }
 
 }  // namespace velmora

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/TextSink.h"
+
 namespace velmora {
 
 struct ListPairs;
@@ -18,6 +20,7 @@ std::string EscapeSourceForView(std::string_view source);
 // pair 0 where both pairs hold the name). Names are matched in the page's own text, exactly and
 // in any surroundings, never inside inserted anchors or escapes. A name whose URL may not be
 // linked (see IsLinkableUrl) stays plain text.
+void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& out);
 std::string BuildSourceView(std::string_view source, const ListPairs& lists);
 
 }  // namespace velmora

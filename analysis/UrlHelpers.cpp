@@ -157,11 +157,17 @@ std::string UrlBaseDirectory(std::string_view url) {
 }
 
 std::string CleanLinkValue(std::string_view value) {
-  std::string s = RemoveSchemes(value);
-  const std::size_t lastSlash = s.rfind('/');
-  if (lastSlash != npos) s.erase(0, lastSlash + 1);
-  s = text::ReplaceAllNoCase(s, " border=", "");
-  return text::RemoveChar(s, '"');
+  // Each step copies only when it has something to remove.
+  std::string withoutSchemes;
+  std::string_view s = value;
+  if (FindNoCase(value, "://") != npos) {
+    withoutSchemes = RemoveSchemes(value);
+    s = withoutSchemes;
+  }
+  if (const std::size_t lastSlash = s.rfind('/'); lastSlash != npos) s.remove_prefix(lastSlash + 1);
+  std::string name = text::ContainsNoCase(s, " border=") ? text::ReplaceAllNoCase(s, " border=", "")
+                                                         : std::string(s);
+  return name.find('"') == npos ? name : text::RemoveChar(name, '"');
 }
 
 bool HasScheme(std::string_view url) noexcept {

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,45 +15,76 @@ std::error_code LastError() {
   return {errno, std::generic_category()};
 }
 
-// Writes all of the buffers, resuming after short writes and interruptions.
-std::error_code WriteAll(int fd, std::string_view first, std::string_view second) {
-  iovec parts[2] = {{const_cast<char*>(first.data()), first.size()},
-                    {const_cast<char*>(second.data()), second.size()}};
-  iovec* part = parts;
-  int count = 2;
-  while (count > 0) {
-    const ssize_t written = ::writev(fd, part, count);
+// Writes all of the text, resuming after short writes and interruptions.
+std::error_code WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return LastError();
     }
-    auto left = static_cast<std::size_t>(written);
-    while (count > 0 && left >= part->iov_len) {
-      left -= part->iov_len;
-      ++part;
-      --count;
-    }
-    if (count > 0) {
-      part->iov_base = static_cast<char*>(part->iov_base) + left;
-      part->iov_len -= left;
-    }
+    text.remove_prefix(static_cast<std::size_t>(written));
   }
   return {};
 }
 
+// A new file written beside its target and renamed over it on Commit; without a successful
+// Commit the target stays as it was and the new file is removed.
+class ReplacementFile : public TextSink {
+ public:
+  // Small enough to stay in the cache and on the heap; large enough for few system calls.
+  static constexpr std::size_t kChunk = 64 << 10;
+
+  explicit ReplacementFile(std::filesystem::path target)
+      : TextSink(kChunk), target_(std::move(target)) {
+    temp_ = (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkstemp(temp_.data());
+    created_ = fd_ >= 0;
+    if (!created_) error_ = LastError();
+  }
+  ~ReplacementFile() override {
+    if (fd_ >= 0) ::close(fd_);
+    if (created_ && !committed_) ::unlink(temp_.c_str());
+  }
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  std::error_code Commit() {
+    Flush();
+    if (!created_) return error_;
+    if (!error_ && ::fchmod(fd_, 0644) != 0) error_ = LastError();
+    if (::close(fd_) != 0 && !error_) error_ = LastError();
+    fd_ = -1;
+    if (!error_ && ::rename(temp_.c_str(), target_.c_str()) != 0) error_ = LastError();
+    committed_ = !error_;
+    return error_;
+  }
+
+ private:
+  void Write(std::string_view text) override {
+    if (!error_) error_ = WriteAll(fd_, text);
+  }
+
+  std::filesystem::path target_;
+  std::string temp_;
+  int fd_ = -1;
+  bool created_ = false;
+  std::error_code error_;
+  bool committed_ = false;
+};
+
 }  // namespace
 
+std::error_code WorkFiles::WriteRecord(std::string_view fileName,
+                                       const std::function<void(TextSink&)>& write) const {
+  ReplacementFile file(PathOf(fileName));
+  write(file);
+  file.Append("\r\n");
+  return file.Commit();
+}
+
 std::error_code WorkFiles::WriteRecord(std::string_view fileName, std::string_view record) const {
-  const std::filesystem::path target = PathOf(fileName);
-  std::string temp = (folder_ / ("." + std::string(fileName) + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return LastError();
-  std::error_code error = WriteAll(fd, record, "\r\n");
-  if (!error && ::fchmod(fd, 0644) != 0) error = LastError();
-  if (::close(fd) != 0 && !error) error = LastError();
-  if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = LastError();
-  if (error) ::unlink(temp.c_str());
-  return error;
+  return WriteRecord(fileName, [record](TextSink& out) { out.Append(record); });
 }
 
 std::error_code WorkFiles::ResetWorkFiles() const {
@@ -74,7 +104,7 @@ std::error_code WorkFiles::CreateMissingWorkFiles() const {
       if (errno != EEXIST && !first) first = LastError();
       continue;
     }
-    std::error_code error = WriteAll(fd, "", "\r\n");
+    std::error_code error = WriteAll(fd, "\r\n");
     if (::close(fd) != 0 && !error) error = LastError();
     if (error) {
       ::unlink(path.c_str());

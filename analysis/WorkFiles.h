@@ -5,8 +5,11 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <system_error>
+
+#include "analysis/TextSink.h"
 
 namespace velmora {
 
@@ -35,6 +38,11 @@ class WorkFiles {
 
   // Replaces the file with `record` followed by CR LF.
   std::error_code WriteRecord(std::string_view fileName, std::string_view record) const;
+
+  // Replaces the file with the record that `write` produces into the sink, followed by CR LF.
+  // The record is streamed into the new file in chunks.
+  std::error_code WriteRecord(std::string_view fileName,
+                              const std::function<void(TextSink&)>& write) const;
 
   // Empties the scratch files (one empty line each) in kResetOrder; stops at the first failure
   // and returns it, leaving the remaining files as they are.

@@ -5,5 +5,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" release
-"$root/build/tools/velmora-analyze" --url "https://www.tarnwick.example/gallery/sample.html" \
+"$root/build/bin/velmora-analyze" --url "https://www.tarnwick.example/gallery/sample.html" \
   "$root/assets/sample-page.html"
