@@ -1,0 +1,55 @@
+// The embedded browser control as the windows use it: navigation, the page shown, and the events
+// of its page life cycle. WebKitBrowserControl puts WebKitGTK behind it; tests use a fake.
+#pragma once
+
+#include <sigc++/signal.h>
+
+#include <string>
+
+namespace Gtk {
+class Widget;
+}
+
+namespace velmora {
+
+class BrowserControl {
+ public:
+  virtual ~BrowserControl() = default;
+
+  // Starts loading what a person typed in an address box ("host/", "localhost:8765/x",
+  // "/home/u/page.html", "~/page.html", "https://..."); returns at once.
+  virtual void Navigate(const std::string& address) = 0;
+  // Starts loading a local file chosen in a file dialog.
+  virtual void Navigate2(const std::string& path) = 0;
+  // Move in the control's own history; do nothing when there is none.
+  virtual void GoBack() = 0;
+  virtual void GoForward() = 0;
+  // Loads the start page shipped with the program.
+  virtual void GoHome() = 0;
+  virtual void Stop() = 0;
+  virtual void Refresh() = 0;
+
+  // The URL and the title of the page shown ("" before the first page).
+  virtual std::string LocationURL() const = 0;
+  virtual std::string LocationName() const = 0;
+  // The body element's outerHTML of the page shown, as read when its load finished; "" when
+  // the page has no HTML body.
+  virtual std::string Document() const = 0;
+  // The document's base URL, read with Document(); "" when unknown.
+  virtual std::string BaseURL() const = 0;
+
+  virtual bool Visible() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  // The widget to place in a window.
+  virtual Gtk::Widget& Widget() = 0;
+
+  // Events, raised on the user-interface thread.
+  sigc::signal<void(const std::string&)> StatusTextChange;
+  sigc::signal<void(long progress, long progressMax)> ProgressChange;
+  sigc::signal<void()> DownloadBegin;
+  // Raised when a load has finished and Document() holds its page.
+  sigc::signal<void()> DownloadComplete;
+  sigc::signal<void(const std::string&)> TitleChange;
+};
+
+}  // namespace velmora

@@ -1,0 +1,92 @@
+// The shared web context: sandbox, readable folders, TLS policy and the start page.
+#include "hosted/BrowserEngine.h"
+
+#include <glib.h>
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <system_error>
+
+#include "hosted/AddressFixup.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kStartPage = "start.html";
+
+// Folders whose contents the web process may never mount: the kernel's and the devices'.
+constexpr std::array<std::string_view, 3> kSystemFolders{"proc", "sys", "dev"};
+
+// The path with "." and ".." taken out and without a trailing "/", so "/home/" is "/home".
+fs::path Normalized(const fs::path& path) {
+  fs::path p = path.lexically_normal();
+  if (!p.has_filename() && p != p.root_path()) p = p.parent_path();
+  return p;
+}
+
+}  // namespace
+
+bool IsRefusedSandboxFolder(const fs::path& folder, const fs::path& home) {
+  if (folder.empty() || !folder.is_absolute()) return true;
+  const fs::path p = Normalized(folder);
+  if (p == p.root_path()) return true;
+  // The first part after the root decides for the system folders: "/proc/1" is refused too.
+  const fs::path first = *std::next(p.begin());
+  for (std::string_view system : kSystemFolders) {
+    if (first == system) return true;
+  }
+  if (p == "/home") return true;
+  return !home.empty() && home.is_absolute() && p == Normalized(home);
+}
+
+BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsFolder)
+    : context_(webkit_web_context_new()),
+      startPageUri_(PathToUri((assetsFolder / kStartPage).string())) {
+  // A web process, which runs the pages' code, sees only the system's libraries and the folders
+  // added below: a page that breaks out of its script engine still cannot read the user's files.
+  webkit_web_context_set_sandbox_enabled(context_, TRUE);
+  AddSandboxFolder(workFolder);
+  AddSandboxFolder(assetsFolder);
+
+  // A certificate that does not check out stops the load and shows the engine's error page;
+  // the program never accepts it on the user's behalf.
+  webkit_website_data_manager_set_tls_errors_policy(
+      webkit_web_context_get_website_data_manager(context_), WEBKIT_TLS_ERRORS_POLICY_FAIL);
+  webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+}
+
+BrowserEngine::~BrowserEngine() {
+  g_object_unref(context_);
+}
+
+void BrowserEngine::SetStartPage(std::string_view address) {
+  startPageUri_ = AddressToUri(address);
+}
+
+void BrowserEngine::AddSandboxFolder(const fs::path& folder) {
+  const fs::path home = g_get_home_dir();
+  std::error_code error;
+  const fs::path given = folder.empty() ? fs::path() : Normalized(fs::absolute(folder, error));
+  // The web process sees a folder under the name it was mounted with: mount the real folder,
+  // and the name given as well when it reaches the folder through a link.
+  const fs::path real = given.empty() ? fs::path() : fs::canonical(given, error);
+  if (given.empty() || error || !fs::is_directory(real, error) ||
+      IsRefusedSandboxFolder(given, home) || IsRefusedSandboxFolder(real, home)) {
+    skippedFolders_.push_back(folder);
+    return;
+  }
+  for (const fs::path& name : {real, given}) {
+    if (std::find(sandboxFolders_.begin(), sandboxFolders_.end(), name) != sandboxFolders_.end()) {
+      continue;
+    }
+    webkit_web_context_add_path_to_sandbox(context_, name.c_str(), TRUE);
+    sandboxFolders_.push_back(name);
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,60 @@
+// The WebKit set-up shared by every browser pane: one web context, made before the first web
+// view, with the web process sandbox on, the program's folders readable inside it, and TLS
+// errors failing the load. WebKitBrowserControl creates its views in this context.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct _WebKitWebContext WebKitWebContext;
+
+namespace velmora {
+
+// True when WebKit would refuse to mount the folder in the web process sandbox: a relative or
+// empty path, "/", anything in /proc, /sys or /dev, the home folder itself and /home itself.
+// A folder below home or /home is fine. Compared after lexical normalisation, so "/home/" and
+// "/home/." are /home.
+bool IsRefusedSandboxFolder(const std::filesystem::path& folder, const std::filesystem::path& home);
+
+class BrowserEngine {
+ public:
+  // Sets up the web context. `workFolder` (where the generated pages are written) and
+  // `assetsFolder` (the start page and its pictures) are mounted read-only in the web process
+  // sandbox, unless WebKit refuses them or they don't exist yet: those are listed in
+  // SkippedFolders(). (The pages themselves are read for the web process by WebKit's network
+  // process, which is not in the sandbox: a skipped folder's pages still open.)
+  //
+  // WebKit allows this set-up only before its first web process starts: make the engine before
+  // any web view of the program, and keep it alive longer than every control made with it.
+  BrowserEngine(const std::filesystem::path& workFolder, const std::filesystem::path& assetsFolder);
+  ~BrowserEngine();
+  BrowserEngine(const BrowserEngine&) = delete;
+  BrowserEngine& operator=(const BrowserEngine&) = delete;
+
+  WebKitWebContext* Context() const noexcept { return context_; }
+
+  // The page GoHome loads: the file URI of <assetsFolder>/start.html unless set otherwise (the
+  // user's settings may name another address; it goes through the address fix-up).
+  const std::string& StartPageUri() const noexcept { return startPageUri_; }
+  void SetStartPage(std::string_view address);
+
+  // The folders mounted in the sandbox, and those that were not.
+  const std::vector<std::filesystem::path>& SandboxFolders() const noexcept {
+    return sandboxFolders_;
+  }
+  const std::vector<std::filesystem::path>& SkippedFolders() const noexcept {
+    return skippedFolders_;
+  }
+
+ private:
+  void AddSandboxFolder(const std::filesystem::path& folder);
+
+  WebKitWebContext* context_ = nullptr;
+  std::string startPageUri_;
+  std::vector<std::filesystem::path> sandboxFolders_;
+  std::vector<std::filesystem::path> skippedFolders_;
+};
+
+}  // namespace velmora

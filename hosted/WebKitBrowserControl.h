@@ -1,0 +1,90 @@
+// The browser control on WebKitGTK: one WebKitWebView, owned for the life of the control, whose
+// signals are wired in one place (ConnectSignals) and raised again as the events of
+// BrowserControl. When a page finishes loading, its body is read in a script world of our own
+// (a page script cannot change what we read) and kept as the snapshot behind Document() and
+// BaseURL(); DownloadComplete follows that read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "hosted/BrowserControl.h"
+#include "hosted/BrowserEngine.h"
+
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _GCancellable GCancellable;
+
+namespace velmora {
+
+class WebKitBrowserControl : public BrowserControl {
+ public:
+  // A view in the engine's web context. A control made `relatedTo` another shares that
+  // control's web process (the panes that show generated pages cost no extra process); both
+  // must come from the same engine. Throws std::invalid_argument otherwise.
+  explicit WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo = nullptr);
+  // Takes the view out of its window; a read still running is abandoned.
+  ~WebKitBrowserControl() override;
+  WebKitBrowserControl(const WebKitBrowserControl&) = delete;
+  WebKitBrowserControl& operator=(const WebKitBrowserControl&) = delete;
+
+  void Navigate(const std::string& address) override;
+  void Navigate2(const std::string& path) override;
+  void GoBack() override;
+  void GoForward() override;
+  void GoHome() override;
+  void Stop() override;
+  void Refresh() override;
+
+  std::string LocationURL() const override;
+  std::string LocationName() const override;
+  std::string Document() const override { return document_; }
+  std::string BaseURL() const override { return baseUrl_; }
+
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  Gtk::Widget& Widget() override;
+
+  // The WebKit view itself, for what the interface does not cover.
+  WebKitWebView* View() const noexcept { return view_; }
+
+ private:
+  struct Handlers;
+  friend struct Handlers;
+  struct PageRead;
+  // What a read brought back; `failure` says why it brought nothing.
+  struct PageSnapshotText {
+    std::string bodyHtml;
+    std::string baseUrl;
+    std::string failure;
+  };
+
+  void ConnectSignals();
+  void LoadUri(const std::string& uri);
+  // Starts reading the body and base URL of the page that just finished; a read started
+  // earlier is cancelled, so only the newest one is kept.
+  void StartPageRead();
+  void CancelPageRead();
+  // Keeps what a read brought back, unless a newer load or read has made it stale, and raises
+  // DownloadComplete.
+  void FinishPageRead(const PageRead& read, PageSnapshotText snapshot);
+
+  BrowserEngine& engine_;
+  WebKitWebView* view_ = nullptr;  // our own reference
+
+  // Answers of a read that arrive after this control is gone find this token expired.
+  std::shared_ptr<WebKitBrowserControl*> self_;
+  GCancellable* pendingRead_ = nullptr;
+  // Counts the loads started (and web processes lost): a read belongs to one load and is
+  // dropped when another load has started since.
+  std::uint64_t loadGeneration_ = 0;
+  // Counts the reads started: only the newest read of a load is kept.
+  std::uint64_t readSerial_ = 0;
+  // Set when the load that is ending failed and WebKit is about to show its error page.
+  bool errorPageComing_ = false;
+
+  std::string document_;
+  std::string baseUrl_;
+};
+
+}  // namespace velmora

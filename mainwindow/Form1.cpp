@@ -1,0 +1,518 @@
+#include "mainwindow/Form1.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <glibmm/main.h>
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/image.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/UrlHelpers.h"
+#include "startup/modIdentity.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kEnterKey = 13;
+
+// The window's controls are as compact as its design: buttons show their 24 x 24 picture above
+// a small caption, and the row of tabs fits the 400 twips above the panes.
+constexpr const char* kCompactCss =
+    "button.command { padding: 0 2px; min-height: 0; min-width: 0; }"
+    "button.command label { font-size: 7pt; }"
+    "notebook.tabstrip tab { padding: 2px 10px; min-height: 0; }"
+    "entry.address-label { background: transparent; box-shadow: none; border: none; }";
+
+struct ButtonDesign {
+  Gtk::Button Form1::*button;
+  const char* caption;
+  const char* tooltip;
+  const char* icon;  // from the desktop icon theme; nullptr for a button without picture
+  float left, top, width, height;
+  bool pictureAbove;  // else beside the caption, at the height of the address row
+};
+
+constexpr ButtonDesign kButtons[] = {
+    {&Form1::cmbBack, "Back", "Back", "go-previous", 60, 60, 915, 500, true},
+    {&Form1::cmdForward, "Forward", "Forward", "go-next", 1020, 60, 915, 500, true},
+    {&Form1::cmdStop, "Stop", "Stop", "process-stop", 1980, 60, 915, 500, true},
+    {&Form1::cmdRefresh, "Refresh", "Refresh", "view-refresh", 2940, 60, 915, 500, true},
+    {&Form1::cmdBackDir, "Back Directory", "back 1 directory level", "go-up", 3900, 60, 1695, 500,
+     true},
+    {&Form1::Command1, "Send to Browser", "Send Page to Browser Tab", "go-jump", 5640, 60, 1695,
+     500, true},
+    {&Form1::cmdWebsite, "", nullptr, nullptr, kWebsiteLeft, kWebsiteTop, 0, kWebsiteHeight, false},
+    {&Form1::cmdGo, "Go", "Go!", "go-jump", 0, kAddressTop, kGoWidth, kAddressHeight, false},
+};
+
+struct TabDesign {
+  const char* caption;
+  const char* tooltip;
+};
+
+constexpr TabDesign kTabs[] = {
+    {"Browser", "Browser Identical to Internet Explorer"},
+    {"Source Code", "View the Source Code of the Current Page"},
+    {"Images", "Displays All Images and Links to Images on the Current Page"},
+};
+
+// The window opens with a client area of this size.
+constexpr float kInitialClientWidth = 12135;
+constexpr float kInitialClientHeight = 11100;
+
+}  // namespace
+
+Form1::Form1(Form1Parts parts)
+    : sb1(0),
+      panes_(std::move(parts.panes)),
+      workFiles_(std::move(parts.workFiles)),
+      fileDialog_(std::move(parts.fileDialog)),
+      seams_(parts.seams),
+      endProgram_(std::move(parts.endProgram)) {
+  if (seams_ == nullptr) {
+    ownSeams_ = std::make_unique<Form1Seams>();
+    seams_ = ownSeams_.get();
+  }
+  if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
+  set_title("Form1");
+  BuildControls();
+  BuildMenus();
+  ConnectEvents();
+  int menuMinimum = 0;
+  int menuNatural = 0;
+  menuBar.get_preferred_height(menuMinimum, menuNatural);
+  set_default_size(Pixels(kInitialClientWidth), Pixels(kInitialClientHeight) + menuNatural);
+  add(vbox_);
+  vbox_.show_all();
+}
+
+Form1::~Form1() {
+  resizeIdle_.disconnect();
+}
+
+int Form1::Pixels(float twips) const {
+  double dpi = get_screen() ? get_screen()->get_resolution() : -1;
+  if (dpi <= 0) dpi = 96;
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+void Form1::BuildControls() {
+  auto css = Gtk::CssProvider::create();
+  css->load_from_data(kCompactCss);
+  Gtk::StyleContext::add_provider_for_screen(get_screen(), css,
+                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  for (const ButtonDesign& design : kButtons) {
+    Gtk::Button& button = this->*design.button;
+    button.set_label(design.caption);
+    if (design.tooltip != nullptr) button.set_tooltip_text(design.tooltip);
+    if (design.icon != nullptr) {
+      auto* image = Gtk::manage(new Gtk::Image());
+      image->set_from_icon_name(design.icon, Gtk::ICON_SIZE_LARGE_TOOLBAR);
+      // The address row is 315 twips high: its Go button shows a 16 x 16 picture.
+      image->set_pixel_size(design.pictureAbove ? 24 : 16);
+      button.set_image(*image);
+      button.set_image_position(design.pictureAbove ? Gtk::POS_TOP : Gtk::POS_LEFT);
+      button.set_always_show_image(true);
+      button.get_style_context()->add_class("command");
+    }
+    client_.put(button, Pixels(design.left), Pixels(design.top));
+    if (design.width > 0) button.set_size_request(Pixels(design.width), Pixels(design.height));
+  }
+
+  // "URL:" is a borderless, read-only text box in the button-face colour.
+  Text1.set_text("URL:");
+  Text1.set_has_frame(false);
+  Text1.set_editable(false);
+  Text1.set_can_focus(false);
+  Text1.set_width_chars(4);
+  Text1.get_style_context()->add_class("address-label");
+  client_.put(Text1, Pixels(60), Pixels(660));
+  Text1.set_size_request(Pixels(495), Pixels(285));
+  client_.put(txtUrl, Pixels(kAddressLeft), Pixels(kAddressTop));
+
+  for (std::size_t i = 0; i < tabPages_.size(); ++i) {
+    auto* label = Gtk::manage(new Gtk::Label(kTabs[i].caption));
+    label->set_tooltip_text(kTabs[i].tooltip);
+    TabStrip1.append_page(tabPages_[i], *label);
+  }
+  TabStrip1.get_style_context()->add_class("tabstrip");
+  client_.put(TabStrip1, Pixels(25), Pixels(kTabStripTop));
+  for (auto& pane : panes_) client_.put(pane->Widget(), 0, 0);
+
+  // The status bar: docked at the bottom, its panels and the (hidden) progress bar inside.
+  sb1.set_size_request(-1, Pixels(kStatusBarHeight));
+  sb1.put(pb1, 0, 0);
+
+  // No window size may reach the region where the layout mirrors its sizes.
+  client_.set_size_request(Pixels(kMinimumOuterWidth),
+                           Pixels(kMinimumOuterHeight - kFrameReserve - kStatusBarHeight));
+  vbox_.pack_start(menuBar, Gtk::PACK_SHRINK);
+  vbox_.pack_start(client_, Gtk::PACK_EXPAND_WIDGET);
+  vbox_.pack_start(sb1, Gtk::PACK_SHRINK);
+}
+
+void Form1::BuildMenus() {
+  struct MenuDesign {
+    Gtk::MenuItem* top;
+    const char* caption;
+    Gtk::MenuItem* items;
+    std::size_t count;
+    std::array<const char*, 6> captions;
+  };
+  const MenuDesign menus[] = {
+      {&mnuFile, "File", mnuFileItem.data(), mnuFileItem.size(), {"Open", "Exit"}},
+      {&mnuGo,
+       "Go",
+       mnuGoItem.data(),
+       mnuGoItem.size(),
+       {"Back", "Forward", "Stop", "Refresh", "Back a Directory", "Send Page to Browser Tab"}},
+      {&mnuView,
+       "View",
+       mnuViewItem.data(),
+       mnuViewItem.size(),
+       {"Browser", "Source Code", "Images", "Website"}},
+      {&mnuTools,
+       "Tools",
+       mnuToolsItem.data(),
+       mnuToolsItem.size(),
+       {"Add program to IE Tools Menu", "Remove Program from IE Tools Menu"}},
+      {&mnuHelp, "Help", mnuHelpItem.data(), mnuHelpItem.size(), {"View Help"}},
+      {&mnuAbout, "About", mnuAboutItem.data(), mnuAboutItem.size(), {"About this software"}},
+  };
+  for (std::size_t m = 0; m < std::size(menus); ++m) {
+    const MenuDesign& design = menus[m];
+    design.top->set_label(design.caption);
+    design.top->set_use_underline(false);
+    for (std::size_t i = 0; i < design.count; ++i) {
+      design.items[i].set_label(design.captions[i]);
+      design.items[i].set_use_underline(false);
+      menus_[m].append(design.items[i]);
+    }
+    design.top->set_submenu(menus_[m]);
+    menuBar.append(*design.top);
+  }
+}
+
+void Form1::ConnectEvents() {
+  cmbBack.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmbBack_Click));
+  cmdForward.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmdForward_Click));
+  cmdStop.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmdStop_Click));
+  cmdRefresh.signal_clicked().connect([this] { cmdRefresh_Click(0); });
+  cmdBackDir.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmdBackDir_Click));
+  Command1.signal_clicked().connect(sigc::mem_fun(*this, &Form1::Command1_Click));
+  cmdWebsite.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmdWebsite_Click));
+  cmdGo.signal_clicked().connect(sigc::mem_fun(*this, &Form1::cmdGo_Click));
+  txtUrl.signal_activate().connect([this] { txtUrl_KeyPress(kEnterKey); });
+  TabStrip1.signal_switch_page().connect(
+      [this](Gtk::Widget*, guint page) { ShowActiveTab(static_cast<int>(page)); });
+
+  const auto connectItems = [](auto& items, auto handler) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      items[i].signal_activate().connect([handler, i] { handler(static_cast<int>(i)); });
+    }
+  };
+  connectItems(mnuFileItem, [this](int i) { mnuFileItem_Click(i); });
+  connectItems(mnuGoItem, [this](int i) { mnuGoItem_Click(i); });
+  connectItems(mnuViewItem, [this](int i) { mnuViewItem_Click(i); });
+  connectItems(mnuToolsItem, [this](int i) { mnuToolsItem_Click(i); });
+  connectItems(mnuHelpItem, [this](int i) { mnuHelpItem_Click(i); });
+  connectItems(mnuAboutItem, [this](int i) { mnuAboutItem_Click(i); });
+
+  for (int i = 0; i < 3; ++i) {
+    BrowserControl& pane = wb(i);
+    pane.StatusTextChange.connect([this, i](const std::string& t) { wb_StatusTextChange(i, t); });
+    pane.ProgressChange.connect(
+        [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
+    pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
+    pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
+  }
+
+  // Sizes are changed after the allocation that reported the new window size, not inside it.
+  client_.signal_size_allocate().connect([this](Gtk::Allocation&) {
+    if (!resizeIdle_.connected()) {
+      resizeIdle_ = Glib::signal_idle().connect([this] {
+        Form_Resize();
+        return false;
+      });
+    }
+  });
+  signal_key_press_event().connect(
+      [this](GdkEventKey* event) { return HandleShortcut(event->keyval, event->state); }, false);
+  signal_delete_event().connect(sigc::mem_fun(*this, &Form1::on_delete));
+}
+
+// ---- Window events -------------------------------------------------------------------------
+
+void Form1::Form_Load() {
+  pb1.hide();
+  cmdWebsite.set_label("Visit " + strWebsite);
+  mnuViewItem[3].set_label(strWebsite);
+  if (blnUseSkin) seams_->SkinWindow(*this);
+  if (seams_->ShowHelpSetting() == "1") seams_->ShowHelp();
+  // A work file that cannot be created is skipped; each analysis writes them again.
+  workFiles_.CreateMissingWorkFiles();
+  sb1.AddPanel();
+  ShowActiveTab(0);
+  wb(0).GoHome();
+}
+
+void Form1::Form_Resize() {
+  const Gtk::Allocation client = client_.get_allocation();
+  const int width = client.get_width();
+  const int height = client.get_height() + sb1.get_allocated_height();
+  if (width == arrangedWidth_ && height == arrangedHeight_) return;
+  arrangedWidth_ = width;
+  arrangedHeight_ = height;
+  // The layout works from the outer size; the frame, caption and menu bar it reserves are the
+  // part of the window outside the client area and the status bar.
+  const float twipsPerPixel = 1440.0f / static_cast<float>(Pixels(1440));
+  ApplyLayout(ArrangeControls(static_cast<float>(width) * twipsPerPixel,
+                              static_cast<float>(height) * twipsPerPixel + kFrameReserve));
+}
+
+void Form1::ApplyLayout(const MainWindowLayout& l) {
+  const auto place = [this](Gtk::Widget& widget, const TwipRect& r) {
+    client_.move(widget, Pixels(r.left), Pixels(r.top));
+    widget.set_size_request(Pixels(r.width), Pixels(r.height));
+  };
+  place(TabStrip1, l.tabStrip);
+  for (auto& pane : panes_) place(pane->Widget(), l.pane);
+  while (sb1.PanelCount() < 2) sb1.AddPanel();
+  sb1.SetPanelWidth(1, Pixels(l.panel1Width));
+  sb1.SetPanelWidth(2, Pixels(l.panel2Width));
+  sb1.move(pb1, sb1.PanelLeft(2) + Pixels(50), Pixels(l.progress.top));
+  pb1.set_size_request(std::max(0, Pixels(l.progress.width)), Pixels(l.progress.height));
+  place(txtUrl, l.address);
+  place(cmdWebsite, l.website);
+  place(cmdGo, l.go);
+}
+
+void Form1::Form_Unload() {
+  seams_->UnloadHelp();
+  seams_->UnloadSplash();
+  StopAllPanes();
+  if (!seams_->WebsiteShowing()) {
+    if (blnUseSkin) seams_->EndSkinCompanion();
+    hide();
+    if (endProgram_) endProgram_();
+    return;
+  }
+  // The website window outlives this one; closing it ends the program.
+  blnEndWithWebsiteWindow = true;
+  hide();
+}
+
+bool Form1::on_delete(GdkEventAny*) {
+  Form_Unload();
+  return true;  // the window is hidden, not destroyed, while the program ends
+}
+
+// ---- Tabs ----------------------------------------------------------------------------------
+
+void Form1::ShowActiveTab(int index) {
+  if (index < 0 || index > 2) return;
+  for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
+  wb(index).SetVisible(true);
+}
+
+void Form1::SelectTab(int index) {
+  if (index < 0 || index > 2) return;
+  for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
+  TabStrip1.set_current_page(index);
+  wb(index).SetVisible(true);
+}
+
+void Form1::TabStrip1_Click() {
+  ShowActiveTab(TabStrip1.get_current_page());
+}
+
+int Form1::ActivePane() const {
+  int active = -1;
+  for (int i = 0; i < 3; ++i) {
+    if (panes_[static_cast<std::size_t>(i)]->Visible()) active = i;
+  }
+  return active;
+}
+
+// ---- Commands ------------------------------------------------------------------------------
+
+void Form1::StopAllPanes() {
+  for (int i = 0; i < 3; ++i) wb(i).Stop();
+}
+
+void Form1::cmbBack_Click() {
+  StopAllPanes();
+  if (const int pane = ActivePane(); pane >= 0) wb(pane).GoBack();
+}
+
+void Form1::cmdForward_Click() {
+  StopAllPanes();
+  if (const int pane = ActivePane(); pane >= 0) wb(pane).GoForward();
+}
+
+void Form1::cmdStop_Click() {
+  StopAllPanes();
+}
+
+void Form1::cmdRefresh_Click(int) {
+  StopAllPanes();
+  SelectTab(0);
+  wb(0).Refresh();
+  // The document still shown is analysed at once; the reload's completion analyses again.
+  AnalyzePage();
+}
+
+void Form1::cmdGo_Click() {
+  wb(0).Navigate(txtUrl.get_text());
+}
+
+void Form1::cmdBackDir_Click() {
+  txtUrl.set_text(UrlBaseDirectory(std::string(txtUrl.get_text())));
+  cmdGo_Click();
+  SelectTab(0);
+}
+
+void Form1::Command1_Click() {
+  StopAllPanes();
+  const int pane = ActivePane();
+  if (pane < 0) return;
+  txtUrl.set_text(wb(pane).LocationURL());
+  SelectTab(0);
+  wb(0).Navigate(txtUrl.get_text());
+}
+
+void Form1::cmdWebsite_Click() {
+  seams_->ShowWebsite();
+}
+
+void Form1::txtUrl_KeyPress(int keyAscii) {
+  if (keyAscii == kEnterKey) cmdGo_Click();
+}
+
+// ---- Menus ---------------------------------------------------------------------------------
+
+void Form1::mnuFileItem_Click(int index) {
+  switch (index) {
+    case 0:
+      if (const auto file = fileDialog_->ShowOpen(*this)) wb(0).Navigate2(*file);
+      break;
+    case 1:
+      Form_Unload();
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::mnuGoItem_Click(int index) {
+  switch (index) {
+    case 0:
+      cmbBack_Click();
+      break;
+    case 1:
+      cmdForward_Click();
+      break;
+    case 2:
+      cmdStop_Click();
+      break;
+    case 3:
+      cmdRefresh_Click(0);
+      break;
+    case 4:
+      cmdBackDir_Click();
+      break;
+    case 5:
+      Command1_Click();
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::mnuViewItem_Click(int index) {
+  if (index >= 0 && index <= 2) {
+    SelectTab(index);
+  } else if (index >= 3) {
+    cmdWebsite_Click();
+  }
+}
+
+void Form1::mnuToolsItem_Click(int index) {
+  if (index == 0) seams_->AddToIETools();
+  if (index == 1) seams_->RemoveFromIETools();
+}
+
+void Form1::mnuHelpItem_Click(int) {
+  seams_->ShowHelp();
+}
+
+void Form1::mnuAboutItem_Click(int) {
+  seams_->ShowAbout();
+}
+
+// ---- Pane events ---------------------------------------------------------------------------
+
+void Form1::wb_StatusTextChange(int, const std::string& text) {
+  sb1.SetPanelText(1, text);
+}
+
+void Form1::wb_ProgressChange(int index, long progress, long progressMax) {
+  if (index != 0 || progressMax == 0) return;
+  pb1Max = static_cast<float>(progressMax);
+  pb1Value = (progress > progressMax || progress < 1) ? 0.01 : static_cast<double>(progress);
+  pb1.set_fraction(std::clamp(pb1Value / pb1Max, 0.0, 1.0));
+}
+
+void Form1::wb_DownloadComplete(int index) {
+  if (index == 0) AnalyzePage();
+}
+
+void Form1::wb_TitleChange(int index, const std::string&) {
+  if (index != 0) return;
+  txtUrl.set_text(wb(0).LocationURL());
+  set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
+}
+
+bool Form1::AnalyzePage() {
+  BrowserControl& page = wb(0);
+  const AnalysisResult views = velmora::AnalyzePage(
+      PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL()}, workFiles_, lists);
+  wb(1).Navigate(views.sourceView.string());
+  wb(2).Navigate(views.gallery.string());
+  return true;
+}
+
+// ---- Keyboard ------------------------------------------------------------------------------
+
+bool Form1::HandleShortcut(guint keyval, guint modifiers) {
+  const guint mods = modifiers & gtk_accelerator_get_default_mod_mask();
+  const bool ctrl = mods == GDK_CONTROL_MASK;
+  const bool alt = mods == GDK_MOD1_MASK;
+  const bool none = mods == 0;
+  const guint key = gdk_keyval_to_lower(keyval);
+  if ((ctrl && key == GDK_KEY_l) || (alt && key == GDK_KEY_d) || (none && key == GDK_KEY_F6)) {
+    txtUrl.grab_focus();
+    txtUrl.select_region(0, -1);
+  } else if ((none && key == GDK_KEY_F5) || (ctrl && key == GDK_KEY_r)) {
+    cmdRefresh_Click(0);
+  } else if (alt && key == GDK_KEY_Left) {
+    cmbBack_Click();
+  } else if (alt && key == GDK_KEY_Right) {
+    cmdForward_Click();
+  } else if (alt && key == GDK_KEY_Up) {
+    cmdBackDir_Click();
+  } else if (none && key == GDK_KEY_Escape) {
+    cmdStop_Click();
+  } else if (ctrl && key == GDK_KEY_o) {
+    mnuFileItem_Click(0);
+  } else if (ctrl && key >= GDK_KEY_1 && key <= GDK_KEY_3) {
+    SelectTab(static_cast<int>(key - GDK_KEY_1));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,143 @@
+// Form1: the main browser window. A row of command buttons, the address row, the tab strip with
+// the three panes ("Browser", "Source Code", "Images"), the menus and a two-panel status bar.
+// Pane 0 browses; each page it finishes is analysed, and panes 1 and 2 show the analysis.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/entry.h>
+#include <gtkmm/layout.h>
+#include <gtkmm/menu.h>
+#include <gtkmm/menubar.h>
+#include <gtkmm/menuitem.h>
+#include <gtkmm/notebook.h>
+#include <gtkmm/progressbar.h>
+#include <gtkmm/window.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/AnalyzePage.h"
+#include "analysis/WorkFiles.h"
+#include "hosted/BrowserControl.h"
+#include "hosted/StatusBar.h"
+#include "mainwindow/ArrangeControls.h"
+#include "mainwindow/Form1Seams.h"
+#include "mainwindow/OpenFileDialog.h"
+
+namespace velmora {
+
+// What the window is made with.
+struct Form1Parts {
+  std::array<std::unique_ptr<BrowserControl>, 3> panes;  // wb(0), wb(1), wb(2)
+  WorkFiles workFiles{std::filesystem::path()};
+  std::unique_ptr<OpenFileDialog> fileDialog;
+  Form1Seams* seams = nullptr;       // not owned; a default one when null
+  std::function<void()> endProgram;  // ends the program at once
+};
+
+class Form1 : public Gtk::Window {
+ public:
+  explicit Form1(Form1Parts parts);
+  ~Form1() override;
+
+  BrowserControl& wb(int index) { return *panes_.at(static_cast<std::size_t>(index)); }
+
+  // Window events.
+  void Form_Load();
+  void Form_Resize();
+  void Form_Unload();
+
+  // Tabs.
+  void ShowActiveTab(int index);
+  void SelectTab(int index);
+
+  // Commands.
+  void cmbBack_Click();
+  void cmdForward_Click();
+  void cmdStop_Click();
+  void cmdRefresh_Click(int index);
+  void cmdBackDir_Click();
+  void Command1_Click();
+  void cmdWebsite_Click();
+  void cmdGo_Click();
+  void txtUrl_KeyPress(int keyAscii);
+  void TabStrip1_Click();
+
+  // Menus: one handler per menu, given the item's index.
+  void mnuFileItem_Click(int index);
+  void mnuGoItem_Click(int index);
+  void mnuViewItem_Click(int index);
+  void mnuToolsItem_Click(int index);
+  void mnuHelpItem_Click(int index);
+  void mnuAboutItem_Click(int index);
+
+  // Events of the pane array.
+  void wb_StatusTextChange(int index, const std::string& text);
+  void wb_ProgressChange(int index, long progress, long progressMax);
+  void wb_DownloadComplete(int index);
+  void wb_TitleChange(int index, const std::string& text);
+
+  // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
+  bool AnalyzePage();
+
+  // The window's keyboard shortcuts; true when the key was one of them.
+  bool HandleShortcut(guint keyval, guint modifiers);
+
+  // Places the controls for an outer window size in twips.
+  void ApplyLayout(const MainWindowLayout& layout);
+  // Pixels for twips at the screen's resolution.
+  int Pixels(float twips) const;
+
+  // The controls, named as the window's design names them.
+  Gtk::Button cmbBack, cmdForward, cmdStop, cmdRefresh, cmdBackDir, Command1, cmdWebsite, cmdGo;
+  Gtk::Entry Text1;
+  Gtk::Entry txtUrl;
+  Gtk::Notebook TabStrip1;
+  StatusBar sb1;
+  Gtk::ProgressBar pb1;
+  double pb1Max = 100;
+  double pb1Value = 0;
+
+  Gtk::MenuBar menuBar;
+  Gtk::MenuItem mnuFile, mnuGo, mnuView, mnuTools, mnuHelp, mnuAbout;
+  std::array<Gtk::MenuItem, 2> mnuFileItem;
+  std::array<Gtk::MenuItem, 6> mnuGoItem;
+  std::array<Gtk::MenuItem, 4> mnuViewItem;
+  std::array<Gtk::MenuItem, 2> mnuToolsItem;
+  std::array<Gtk::MenuItem, 1> mnuHelpItem;
+  std::array<Gtk::MenuItem, 1> mnuAboutItem;
+
+  // The two list pairs of the page analysis.
+  ListPairs lists;
+  const WorkFiles& workFiles() const { return workFiles_; }
+  OpenFileDialog& fileDialog() { return *fileDialog_; }
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void ConnectEvents();
+  void StopAllPanes();
+  // The pane the user is looking at: the last visible of panes 0, 1, 2; -1 when none is.
+  int ActivePane() const;
+  bool on_delete(GdkEventAny* event);
+
+  std::array<std::unique_ptr<BrowserControl>, 3> panes_;
+  WorkFiles workFiles_;
+  std::unique_ptr<OpenFileDialog> fileDialog_;
+  std::unique_ptr<Form1Seams> ownSeams_;
+  Form1Seams* seams_;
+  std::function<void()> endProgram_;
+
+  Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
+  Gtk::Layout client_;
+  std::array<Gtk::Menu, 6> menus_;
+  std::array<Gtk::Box, 3> tabPages_;
+  sigc::connection resizeIdle_;
+  int arrangedWidth_ = -1;
+  int arrangedHeight_ = -1;
+};
+
+}  // namespace velmora

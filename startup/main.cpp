@@ -1,0 +1,54 @@
+// Velmora's entry point: the identity, the browser engine, the three panes and the main window.
+#include <gtkmm/application.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "common/ProgramFolder.h"
+#include "hosted/BrowserEngine.h"
+#include "hosted/WebKitBrowserControl.h"
+#include "mainwindow/Form1.h"
+#include "startup/modIdentity.h"
+
+int main(int argc, char** argv) {
+  // The program takes no arguments of its own; GTK still reads its display options.
+  int gtkArgc = argc > 0 ? 1 : 0;
+  auto app = Gtk::Application::create(gtkArgc, argv, "example.tarnwick.Velmora",
+                                      Gio::APPLICATION_NON_UNIQUE);
+  velmora::LoadIdentity();
+
+  std::error_code error;
+  const std::filesystem::path workFolder = velmora::WorkFolder(velmora::strProductName, error);
+  if (error) {
+    std::fprintf(stderr, "velmora: no folder for the work files: %s\n", error.message().c_str());
+  }
+
+  std::unique_ptr<velmora::BrowserEngine> engine;
+  std::unique_ptr<velmora::Form1> form;
+  app->signal_activate().connect([&] {
+    engine =
+        std::make_unique<velmora::BrowserEngine>(workFolder, velmora::ProgramFolder() / "assets");
+    velmora::Form1Parts parts;
+    auto pane0 = std::make_unique<velmora::WebKitBrowserControl>(*engine);
+    auto pane1 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get());
+    auto pane2 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get());
+    parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
+    parts.workFiles = velmora::WorkFiles(workFolder);
+    parts.endProgram = [&app] { app->quit(); };
+    // VELMORA_TRACE=1 reports each finished pane on standard error (used by scripts/run.sh).
+    if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
+      for (int i = 0; i < 3; ++i) {
+        velmora::BrowserControl* pane = parts.panes[static_cast<std::size_t>(i)].get();
+        pane->DownloadComplete.connect([i, pane] {
+          std::fprintf(stderr, "velmora: pane %d finished %s\n", i, pane->LocationURL().c_str());
+        });
+      }
+    }
+    form = std::make_unique<velmora::Form1>(std::move(parts));
+    app->add_window(*form);
+    form->Form_Load();
+    form->show();
+  });
+  return app->run();
+}

@@ -1,0 +1,83 @@
+// A browser control for window tests: it records what it is asked to do, keeps a history of its
+// own, and raises the control's events when a test says a page has loaded.
+#pragma once
+
+#include <gtkmm/label.h>
+
+#include <string>
+#include <vector>
+
+#include "hosted/BrowserControl.h"
+
+namespace velmora::testing {
+
+class FakeBrowserControl : public BrowserControl {
+ public:
+  struct Page {
+    std::string url;
+    std::string title;
+    std::string html;
+    std::string base;
+  };
+
+  FakeBrowserControl() { widget_.show(); }
+
+  void Navigate(const std::string& address) override {
+    calls.push_back("Navigate " + address);
+    navigations.push_back(address);
+  }
+  void Navigate2(const std::string& path) override {
+    calls.push_back("Navigate2 " + path);
+    navigations.push_back(path);
+  }
+  void GoBack() override {
+    calls.push_back("GoBack");
+    if (back_.empty()) return;
+    forward_.push_back(current_);
+    current_ = back_.back();
+    back_.pop_back();
+  }
+  void GoForward() override {
+    calls.push_back("GoForward");
+    if (forward_.empty()) return;
+    back_.push_back(current_);
+    current_ = forward_.back();
+    forward_.pop_back();
+  }
+  void GoHome() override { calls.push_back("GoHome"); }
+  void Stop() override { calls.push_back("Stop"); }
+  void Refresh() override { calls.push_back("Refresh"); }
+
+  std::string LocationURL() const override { return current_.url; }
+  std::string LocationName() const override {
+    return current_.title.empty() ? current_.url : current_.title;
+  }
+  std::string Document() const override { return current_.html; }
+  std::string BaseURL() const override { return current_.base; }
+
+  bool Visible() const override { return widget_.get_visible(); }
+  void SetVisible(bool visible) override { widget_.set_visible(visible); }
+  Gtk::Widget& Widget() override { return widget_; }
+
+  // A page finished loading: it becomes the current one, and the events follow as the real
+  // control raises them.
+  void FinishLoad(const Page& page) {
+    if (!current_.url.empty()) back_.push_back(current_);
+    forward_.clear();
+    current_ = page;
+    DownloadBegin.emit();
+    TitleChange.emit(page.title);
+    DownloadComplete.emit();
+  }
+
+  std::vector<std::string> calls;        // every operation asked for, in order
+  std::vector<std::string> navigations;  // the addresses of Navigate and Navigate2
+
+ private:
+  Gtk::Label widget_{"pane"};
+  Page current_;
+  std::vector<Page> back_;
+  std::vector<Page> forward_;
+};
+
+}  // namespace velmora::testing
