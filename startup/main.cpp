@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "common/ProgramFolder.h"
 #include "hosted/BrowserEngine.h"
@@ -19,9 +20,15 @@ int main(int argc, char** argv) {
   velmora::LoadIdentity();
 
   std::error_code error;
-  const std::filesystem::path workFolder = velmora::WorkFolder(velmora::strProductName, error);
+  std::filesystem::path workFolder = velmora::WorkFolder(velmora::strProductName, error);
   if (error) {
-    std::fprintf(stderr, "velmora: no folder for the work files: %s\n", error.message().c_str());
+    // Neither the program folder nor the cache folder can be written: a private folder under
+    // the temporary folder keeps the Source Code and Images tabs working for this run.
+    std::string temp = (std::filesystem::temp_directory_path() / "velmora-XXXXXX").string();
+    workFolder = ::mkdtemp(temp.data()) != nullptr ? std::filesystem::path(temp) : "";
+    std::fprintf(stderr,
+                 "velmora: cannot use the program or cache folder for work files (%s); using %s\n",
+                 error.message().c_str(), workFolder.empty() ? "none" : workFolder.c_str());
   }
 
   std::unique_ptr<velmora::BrowserEngine> engine;
