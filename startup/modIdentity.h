@@ -1,7 +1,10 @@
-// The product identity and the other run-wide globals that the windows share.
+// The product identity and the other run-wide globals that the windows share. The identity comes
+// from the version record the build writes into the executable (common/VersionRecord.h).
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -15,7 +18,21 @@ extern bool blnUseSkin;             // windows wear the skin
 // so that closing the website window ends the program.
 extern bool blnEndWithWebsiteWindow;
 
-// Fills the identity globals and sets blnUseSkin. Calling it again changes nothing.
+// The identity used when the executable's version record cannot be read. The build writes the
+// real one from the project's definition; these are only the fallback.
+inline constexpr std::string_view kFallbackProductName = "Velmora";
+inline constexpr std::string_view kFallbackCompanyName = "Tarnwick";
+inline constexpr std::string_view kFallbackWebsite = "www.tarnwick.example";
+
+// Fills the identity globals from the version record of the running executable's file
+// (/proc/self/exe) and sets blnUseSkin. Only the first call does this; calling it again changes
+// nothing.
 void LoadIdentity();
+
+// Fills the identity globals from the version record of the given executable file and sets
+// blnUseSkin, every time it is called. When the record is missing or malformed it prints one
+// message on standard error, naming the file and what is wrong, and uses the fallback identity.
+// Returns whether the record was read.
+bool LoadIdentityFrom(const std::filesystem::path& executable);
 
 }  // namespace velmora
