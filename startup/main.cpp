@@ -3,14 +3,39 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 
 #include "common/ProgramFolder.h"
 #include "hosted/BrowserEngine.h"
+#include "hosted/SkinControl.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
+#include "skin/modSkin.h"
 #include "startup/modIdentity.h"
+
+namespace {
+
+// What the main window reaches beyond itself that exists so far: the skin.
+class ProgramSeams : public velmora::Form1Seams {
+ public:
+  explicit ProgramSeams(velmora::SkinControl& skin) : skin_(skin) {}
+
+  void SkinWindow(Gtk::Window& window) override {
+    try {
+      velmora::SkinForm(window, skin_);
+    } catch (const std::exception& error) {
+      // An unusable skin leaves the window in the desktop's own colours.
+      std::fprintf(stderr, "velmora: %s\n", error.what());
+    }
+  }
+
+ private:
+  velmora::SkinControl& skin_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The program takes no arguments of its own; GTK still reads its display options.
@@ -31,6 +56,8 @@ int main(int argc, char** argv) {
                  error.message().c_str(), workFolder.empty() ? "none" : workFolder.c_str());
   }
 
+  velmora::SkinControl skin(velmora::ProgramFolder() / "assets" / "skin" / "web-deep-red.css");
+  ProgramSeams seams(skin);
   std::unique_ptr<velmora::BrowserEngine> engine;
   std::unique_ptr<velmora::Form1> form;
   app->signal_activate().connect([&] {
@@ -43,6 +70,7 @@ int main(int argc, char** argv) {
     parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
     parts.workFiles = velmora::WorkFiles(workFolder);
     parts.endProgram = [&app] { app->quit(); };
+    parts.seams = &seams;
     // VELMORA_TRACE=1 reports each finished pane on standard error (used by scripts/run.sh).
     if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
       for (int i = 0; i < 3; ++i) {
