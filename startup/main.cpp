@@ -13,14 +13,21 @@
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
 #include "skin/modSkin.h"
+#include "startup/frmSplash.h"
 #include "startup/modIdentity.h"
 
 namespace {
 
-// What the main window reaches beyond itself that exists so far: the skin.
+// What the main window reaches beyond itself that exists so far: the skin and the splash.
 class ProgramSeams : public velmora::Form1Seams {
  public:
-  explicit ProgramSeams(velmora::SkinControl& skin) : skin_(skin) {}
+  explicit ProgramSeams(velmora::frmSplash& splash) : splash_(splash), skin_(splash.skn) {}
+
+  // The splash stays loaded, hidden, until the main window unloads it.
+  void UnloadSplash() override {
+    splash_.SetTimerEnabled(false);
+    splash_.hide();
+  }
 
   void SkinWindow(Gtk::Window& window) override {
     try {
@@ -32,6 +39,7 @@ class ProgramSeams : public velmora::Form1Seams {
   }
 
  private:
+  velmora::frmSplash& splash_;
   velmora::SkinControl& skin_;
 };
 
@@ -56,11 +64,13 @@ int main(int argc, char** argv) {
                  error.message().c_str(), workFolder.empty() ? "none" : workFolder.c_str());
   }
 
-  velmora::SkinControl skin(velmora::ProgramFolder() / "assets" / "skin" / "web-deep-red.css");
-  ProgramSeams seams(skin);
+  std::unique_ptr<velmora::frmSplash> splash;
+  std::unique_ptr<ProgramSeams> seams;
   std::unique_ptr<velmora::BrowserEngine> engine;
   std::unique_ptr<velmora::Form1> form;
-  app->signal_activate().connect([&] {
+
+  // The main window, loaded and shown once by the splash's timer.
+  const auto openMainWindow = [&] {
     engine =
         std::make_unique<velmora::BrowserEngine>(workFolder, velmora::ProgramFolder() / "assets");
     velmora::Form1Parts parts;
@@ -70,7 +80,7 @@ int main(int argc, char** argv) {
     parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
     parts.workFiles = velmora::WorkFiles(workFolder);
     parts.endProgram = [&app] { app->quit(); };
-    parts.seams = &seams;
+    parts.seams = seams.get();
     // VELMORA_TRACE=1 reports each finished pane on standard error (used by scripts/run.sh).
     if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
       for (int i = 0; i < 3; ++i) {
@@ -84,6 +94,16 @@ int main(int argc, char** argv) {
     app->add_window(*form);
     form->Form_Load();
     form->show();
+  };
+
+  app->signal_activate().connect([&] {
+    splash =
+        std::make_unique<velmora::frmSplash>(velmora::ProgramFolder() / "assets", openMainWindow);
+    // Every window is skinned through the splash's skin control.
+    seams = std::make_unique<ProgramSeams>(*splash);
+    app->add_window(*splash);
+    splash->Form_Load();
+    splash->show();
   });
   return app->run();
 }
