@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "hosted/SkinCompanion.h"
 #include "skin/modSkin.h"
 #include "startup/modIdentity.h"
 
@@ -51,11 +52,17 @@ void frmSplash::Form_Load() {
                     Glib::Markup::escape_text(strWebsite) +
                     "</b> for free software and free music</span>");
   if (blnUseSkin) {
+    sknShared = &skn;
     try {
       SkinForm(*this, skn);
     } catch (const std::exception& error) {
       std::fprintf(stderr, "velmora: %s\n", error.what());
     }
+    // The skin-support object, made on first use, skins the windows opened later.
+    static SkinCompanion companion;
+    objSkinCompanion = &companion;
+    objSkinCompanion->Attach(*sknShared);
+    objSkinCompanion->Start();
   }
   SetTimerEnabled(true);
 }

@@ -9,6 +9,7 @@
 
 #include "common/ProgramFolder.h"
 #include "hosted/BrowserEngine.h"
+#include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
@@ -22,6 +23,10 @@ namespace {
 class ProgramSeams : public velmora::Form1Seams {
  public:
   explicit ProgramSeams(velmora::frmSplash& splash) : splash_(splash), skin_(splash.skn) {}
+
+  void EndSkinCompanion() override {
+    if (velmora::objSkinCompanion != nullptr) velmora::objSkinCompanion->End();
+  }
 
   // The splash stays loaded, hidden, until the main window unloads it.
   void UnloadSplash() override {

@@ -14,6 +14,8 @@ std::string strCompanyName;
 std::string strWebsite;
 bool blnUseSkin = false;
 bool blnEndWithWebsiteWindow = false;
+SkinControl* sknShared = nullptr;
+SkinCompanion* objSkinCompanion = nullptr;
 
 namespace {
 

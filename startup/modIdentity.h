@@ -8,6 +8,9 @@
 
 namespace velmora {
 
+class SkinControl;
+class SkinCompanion;
+
 // Set by LoadIdentity.
 extern std::string strProductName;  // "Velmora"
 extern std::string strCompanyName;  // "Tarnwick"
@@ -17,6 +20,11 @@ extern bool blnUseSkin;             // windows wear the skin
 // Set false at start; set by the main window's unload when the website window is still open,
 // so that closing the website window ends the program.
 extern bool blnEndWithWebsiteWindow;
+
+// The skin control every window is skinned through (the splash's), and the skin-support object
+// attached to it; set by the splash's load, never cleared while the program runs.
+extern SkinControl* sknShared;
+extern SkinCompanion* objSkinCompanion;
 
 // The identity used when the executable's version record cannot be read. The build writes the
 // real one from the project's definition; these are only the fallback.

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "hosted/StatusBar.h"
 #include "skin/modSkin.h"
@@ -259,6 +260,30 @@ TEST(SkinForm, ASkinnedWindowShowsTheSkinsBackColour) {
       shot->get_pixels() + 100 * shot->get_rowstride() + 100 * shot->get_n_channels();
   EXPECT_EQ(CssColor(static_cast<std::uint32_t>(pixel[0]) | pixel[1] << 8 | pixel[2] << 16),
             CssColor(skin.BackColor()));
+}
+
+TEST(SkinCompanion, WindowsOpenedLaterWearTheSkinUntilItEnds) {
+  SkinControl skin(SkinSheet());
+  SkinCompanion companion;
+  companion.Start();
+  EXPECT_FALSE(companion.Started()) << "nothing to apply before it is attached";
+  companion.Attach(skin);
+  companion.Start();
+  EXPECT_TRUE(companion.Started());
+
+  Gtk::Window dialog;
+  EXPECT_FALSE(dialog.get_style_context()->has_class(SkinControl::kSkinnedClass));
+  dialog.show();
+  while (Gtk::Main::events_pending()) Gtk::Main::iteration();
+  EXPECT_TRUE(dialog.get_style_context()->has_class(SkinControl::kSkinnedClass));
+
+  companion.End();
+  companion.End();
+  EXPECT_FALSE(companion.Started());
+  Gtk::Window later;
+  later.show();
+  while (Gtk::Main::events_pending()) Gtk::Main::iteration();
+  EXPECT_FALSE(later.get_style_context()->has_class(SkinControl::kSkinnedClass));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/main.h>
 
+#include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "startup/frmSplash.h"
 #include "startup/modIdentity.h"
@@ -22,6 +23,9 @@ TEST(frmSplash, LoadSetsUpTheRunAndStartsTheTimer) {
   EXPECT_FALSE(strProductName.empty());
   EXPECT_TRUE(splash.TimerEnabled());
   EXPECT_TRUE(splash.get_style_context()->has_class(SkinControl::kSkinnedClass));
+  EXPECT_EQ(sknShared, &splash.skn) << "every window is skinned through the splash's control";
+  ASSERT_NE(objSkinCompanion, nullptr);
+  EXPECT_TRUE(objSkinCompanion->Started());
   EXPECT_NE(splash.Label3.get_text().find(strWebsite), std::string::npos);
   EXPECT_FALSE(splash.get_decorated());
   EXPECT_TRUE(splash.get_skip_taskbar_hint());
