@@ -6,9 +6,9 @@
 #include <gtkmm/image.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "analysis/UrlHelpers.h"
+#include "hosted/Twips.h"
 #include "startup/modIdentity.h"
 
 namespace velmora {
@@ -93,9 +93,7 @@ Form1::~Form1() {
 }
 
 int Form1::Pixels(float twips) const {
-  double dpi = get_screen() ? get_screen()->get_resolution() : -1;
-  if (dpi <= 0) dpi = 96;
-  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+  return TwipsToPixels(*this, twips);
 }
 
 void Form1::BuildControls() {

@@ -3,25 +3,15 @@
 #include <glibmm/main.h>
 #include <glibmm/markup.h>
 
-#include <cmath>
 #include <cstdio>
 #include <exception>
 
 #include "hosted/SkinCompanion.h"
+#include "hosted/Twips.h"
 #include "skin/modSkin.h"
 #include "startup/modIdentity.h"
 
 namespace velmora {
-
-namespace {
-
-int Pixels(const Gtk::Window& window, float twips) {
-  double dpi = window.get_screen() ? window.get_screen()->get_resolution() : -1;
-  if (dpi <= 0) dpi = 96;
-  return static_cast<int>(std::lround(twips * dpi / 1440.0));
-}
-
-}  // namespace
 
 frmSplash::frmSplash(const std::filesystem::path& assetsFolder,
                      std::function<void()> openMainWindow)
@@ -31,7 +21,7 @@ frmSplash::frmSplash(const std::filesystem::path& assetsFolder,
   set_skip_taskbar_hint(true);
   set_type_hint(Gdk::WINDOW_TYPE_HINT_SPLASHSCREEN);
   set_position(Gtk::WIN_POS_CENTER);
-  set_default_size(Pixels(*this, kWidthTwips), Pixels(*this, kHeightTwips));
+  set_default_size(TwipsToPixels(*this, kWidthTwips), TwipsToPixels(*this, kHeightTwips));
   Image1.set(assetsFolder / "splash" / "splash.png");
   Label3.set_line_wrap(true);
   Label3.set_justify(Gtk::JUSTIFY_CENTER);
