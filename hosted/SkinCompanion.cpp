@@ -22,6 +22,12 @@ void SkinCompanion::Start() {
   hook_ = g_signal_add_emission_hook(signal_, 0, &SkinCompanion::OnWidgetMapped, this, nullptr);
 }
 
+void SkinCompanion::Detach(const SkinControl& skin) {
+  if (skin_ != &skin) return;
+  End();
+  skin_ = nullptr;
+}
+
 void SkinCompanion::End() {
   if (hook_ == 0) return;
   g_signal_remove_emission_hook(signal_, hook_);

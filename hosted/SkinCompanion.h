@@ -18,6 +18,10 @@ class SkinCompanion {
 
   // The skin to apply.
   void Attach(SkinControl& skin) { skin_ = &skin; }
+  // Called when a skin control goes away: if it is the attached one, the companion ends and
+  // lets it go.
+  void Detach(const SkinControl& skin);
+  bool AttachedTo(const SkinControl& skin) const noexcept { return skin_ == &skin; }
   // From now on, windows shown for the first time are skinned.
   void Start();
   // Stops skinning new windows. Safe to call more than once.

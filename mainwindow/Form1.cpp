@@ -6,9 +6,12 @@
 #include <gtkmm/image.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include "analysis/UrlHelpers.h"
 #include "hosted/Twips.h"
+#include "skin/modSkin.h"
 #include "startup/modIdentity.h"
 
 namespace velmora {
@@ -138,6 +141,9 @@ void Form1::BuildControls() {
   TabStrip1.get_style_context()->add_class("tabstrip");
   client_.put(TabStrip1, Pixels(25), Pixels(kTabStripTop));
   for (auto& pane : panes_) client_.put(pane->Widget(), 0, 0);
+  SkinLabel1.push_back(std::make_unique<SkinLabel>());
+  SkinLabel1[0]->set_no_show_all(true);
+  client_.put(*SkinLabel1[0], 0, 0);
 
   // The status bar: docked at the bottom, its panels and the (hidden) progress bar inside.
   sb1.set_size_request(-1, Pixels(kStatusBarHeight));
@@ -247,7 +253,15 @@ void Form1::Form_Load() {
   pb1.hide();
   cmdWebsite.set_label("Visit " + strWebsite);
   mnuViewItem[3].set_label(strWebsite);
-  if (blnUseSkin) seams_->SkinWindow(*this);
+  if (blnUseSkin) {
+    // A label that cannot be copied stays as it is; the skin still applies.
+    try {
+      CopyLabelsToSkinLabels(*this, SkinLabel1, false);
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "velmora: %s\n", error.what());
+    }
+    seams_->SkinWindow(*this);
+  }
   if (seams_->ShowHelpSetting() == "1") seams_->ShowHelp();
   // A work file that cannot be created is skipped; each analysis writes them again.
   workFiles_.CreateMissingWorkFiles();

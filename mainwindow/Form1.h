@@ -18,10 +18,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/WorkFiles.h"
 #include "hosted/BrowserControl.h"
+#include "hosted/SkinLabel.h"
 #include "hosted/StatusBar.h"
 #include "mainwindow/ArrangeControls.h"
 #include "mainwindow/Form1Seams.h"
@@ -100,6 +102,8 @@ class Form1 : public Gtk::Window {
   Gtk::ProgressBar pb1;
   double pb1Max = 100;
   double pb1Value = 0;
+  // Skin labels laid over the window's plain labels; element 0 is the hidden template.
+  std::vector<std::unique_ptr<SkinLabel>> SkinLabel1;
 
   Gtk::MenuBar menuBar;
   Gtk::MenuItem mnuFile, mnuGo, mnuView, mnuTools, mnuHelp, mnuAbout;

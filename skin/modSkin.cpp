@@ -21,6 +21,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -29,6 +31,7 @@
 
 #include "hosted/SkinControl.h"
 #include "hosted/StatusBar.h"
+#include "startup/modIdentity.h"
 
 namespace velmora {
 
@@ -185,10 +188,51 @@ int CopyLabelsToSkinLabels(Gtk::Window& window, std::vector<std::unique_ptr<Skin
   return static_cast<int>(plain.size());
 }
 
-void SkinForm(Gtk::Window& window, SkinControl& skin) {
+void ApplySkin(Gtk::Window& window, SkinControl& skin) {
   ColorControls(window, skin.BackColor(), skin.ForeColor(), skin.PanelColor(),
                 skin.PanelTextColor());
   skin.ApplyTo(window);
+}
+
+namespace {
+
+std::function<void()>& SplashReloader() {
+  static std::function<void()> reloader;
+  return reloader;
+}
+
+bool TrySkinForm(Gtk::Window& window) {
+  try {
+    if (sknShared == nullptr) throw std::runtime_error("no skin is loaded");
+    ApplySkin(window, *sknShared);
+    return true;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "velmora: cannot skin the window \"%s\": %s\n", window.get_title().c_str(),
+                 error.what());
+    return false;
+  }
+}
+
+}  // namespace
+
+void SetSplashReloader(std::function<void()> reloader) {
+  SplashReloader() = std::move(reloader);
+}
+
+bool SkinForm(Gtk::Window& window) {
+  if (TrySkinForm(window)) return true;
+  // The splash skins itself while it reloads; if that fails too, it must not reload again.
+  static bool reloading = false;
+  if (reloading || !SplashReloader()) return false;
+  struct Reloading {
+    Reloading() { reloading = true; }
+    ~Reloading() { reloading = false; }
+  };
+  {
+    Reloading guard;
+    SplashReloader()();
+  }
+  return TrySkinForm(window);
 }
 
 }  // namespace velmora

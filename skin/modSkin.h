@@ -7,6 +7,7 @@
 #include <gtkmm/window.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -47,6 +48,18 @@ int CopyLabelsToSkinLabels(Gtk::Window& window, std::vector<std::unique_ptr<Skin
 
 // Reads the four colours from the skin, colours the window's controls and applies the skin to
 // the window. Throws what the skin throws (a skin whose style sheet cannot be used).
-void SkinForm(Gtk::Window& window, SkinControl& skin);
+void ApplySkin(Gtk::Window& window, SkinControl& skin);
+
+// Skins the window through the shared skin (sknShared). When that fails (no shared skin because
+// the splash is not loaded, or a skin that cannot be used), the splash reloader is called once
+// and the window is skinned again; a second failure leaves the window in the desktop's own
+// colours. Each failure is reported on standard error. Returns whether the window wears the
+// skin.
+bool SkinForm(Gtk::Window& window);
+
+// What SkinForm calls to bring the splash back: it loads the splash, which publishes its skin
+// as sknShared again, without letting the splash open another main window. An empty function
+// (the default) means there is no splash to reload.
+void SetSplashReloader(std::function<void()> reloader);
 
 }  // namespace velmora

@@ -2,9 +2,7 @@
 
 #include <glibmm/main.h>
 #include <glibmm/markup.h>
-
-#include <cstdio>
-#include <exception>
+#include <gtkmm/main.h>
 
 #include "hosted/SkinCompanion.h"
 #include "hosted/Twips.h"
@@ -23,7 +21,11 @@ frmSplash::frmSplash(const std::filesystem::path& assetsFolder,
   set_position(Gtk::WIN_POS_CENTER);
   set_default_size(TwipsToPixels(*this, kWidthTwips), TwipsToPixels(*this, kHeightTwips));
   Image1.set(assetsFolder / "splash" / "splash.png");
+  // The invitation wraps inside the picture's width rather than widening the window.
   Label3.set_line_wrap(true);
+  Label3.set_max_width_chars(40);
+  Label3.set_margin_start(12);
+  Label3.set_margin_end(12);
   Label3.set_justify(Gtk::JUSTIFY_CENTER);
   box_.pack_start(Image1, Gtk::PACK_EXPAND_WIDGET);
   box_.pack_start(Label3, Gtk::PACK_EXPAND_WIDGET);
@@ -33,6 +35,9 @@ frmSplash::frmSplash(const std::filesystem::path& assetsFolder,
 
 frmSplash::~frmSplash() {
   timer_.disconnect();
+  // Nothing may go on using this skin control once the splash is gone.
+  if (sknShared == &skn) sknShared = nullptr;
+  if (objSkinCompanion != nullptr) objSkinCompanion->Detach(skn);
 }
 
 void frmSplash::Form_Load() {
@@ -43,11 +48,7 @@ void frmSplash::Form_Load() {
                     "</b> for free software and free music</span>");
   if (blnUseSkin) {
     sknShared = &skn;
-    try {
-      SkinForm(*this, skn);
-    } catch (const std::exception& error) {
-      std::fprintf(stderr, "velmora: %s\n", error.what());
-    }
+    SkinForm(*this);
     // The skin-support object, made on first use, skins the windows opened later.
     static SkinCompanion companion;
     objSkinCompanion = &companion;
@@ -77,6 +78,24 @@ void frmSplash::Timer2_Timer() {
   SetTimerEnabled(false);
   if (openMainWindow_) openMainWindow_();
   hide();
+}
+
+void ReloadSplash(std::unique_ptr<frmSplash>& splash,
+                  const std::function<std::unique_ptr<frmSplash>()>& create) {
+  if (splash != nullptr) {
+    if (blnUseSkin) sknShared = &splash->skn;
+    return;
+  }
+  // The splash's load marks the start of a run; a reload later in the run keeps the run's state.
+  const bool endWithWebsiteWindow = blnEndWithWebsiteWindow;
+  splash = create();
+  splash->Form_Load();
+  blnEndWithWebsiteWindow = endWithWebsiteWindow;
+  // The load starts the timer before it returns; pending events are handled while waiting, and
+  // the wait never blocks.
+  while (!splash->TimerEnabled() && Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  splash->SetTimerEnabled(false);
+  splash->hide();
 }
 
 }  // namespace velmora

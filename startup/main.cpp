@@ -22,30 +22,19 @@ namespace {
 // What the main window reaches beyond itself that exists so far: the skin and the splash.
 class ProgramSeams : public velmora::Form1Seams {
  public:
-  explicit ProgramSeams(velmora::frmSplash& splash) : splash_(splash), skin_(splash.skn) {}
+  explicit ProgramSeams(std::unique_ptr<velmora::frmSplash>& splash) : splash_(splash) {}
 
   void EndSkinCompanion() override {
     if (velmora::objSkinCompanion != nullptr) velmora::objSkinCompanion->End();
   }
 
-  // The splash stays loaded, hidden, until the main window unloads it.
-  void UnloadSplash() override {
-    splash_.SetTimerEnabled(false);
-    splash_.hide();
-  }
+  // The splash, loaded (hidden) since start-up, goes with the main window.
+  void UnloadSplash() override { splash_.reset(); }
 
-  void SkinWindow(Gtk::Window& window) override {
-    try {
-      velmora::SkinForm(window, skin_);
-    } catch (const std::exception& error) {
-      // An unusable skin leaves the window in the desktop's own colours.
-      std::fprintf(stderr, "velmora: %s\n", error.what());
-    }
-  }
+  void SkinWindow(Gtk::Window& window) override { velmora::SkinForm(window); }
 
  private:
-  velmora::frmSplash& splash_;
-  velmora::SkinControl& skin_;
+  std::unique_ptr<velmora::frmSplash>& splash_;
 };
 
 }  // namespace
@@ -101,14 +90,23 @@ int main(int argc, char** argv) {
     form->show();
   };
 
-  app->signal_activate().connect([&] {
-    splash =
+  const auto makeSplash = [&] {
+    auto made =
         std::make_unique<velmora::frmSplash>(velmora::ProgramFolder() / "assets", openMainWindow);
-    // Every window is skinned through the splash's skin control.
-    seams = std::make_unique<ProgramSeams>(*splash);
-    app->add_window(*splash);
+    app->add_window(*made);
+    return made;
+  };
+  // Every window is skinned through the splash's skin control; a window skinned while the
+  // splash is not loaded brings it back, hidden, without a second main window.
+  velmora::SetSplashReloader([&] { velmora::ReloadSplash(splash, makeSplash); });
+
+  app->signal_activate().connect([&] {
+    seams = std::make_unique<ProgramSeams>(splash);
+    splash = makeSplash();
     splash->Form_Load();
     splash->show();
   });
-  return app->run();
+  const int status = app->run();
+  velmora::SetSplashReloader({});
+  return status;
 }

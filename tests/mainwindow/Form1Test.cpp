@@ -117,6 +117,8 @@ TEST_F(Form1Test, LoadSetsUpTheWindow) {
   EXPECT_EQ(Visible(), (std::vector<bool>{true, false, false}));
   EXPECT_EQ(pane(0).calls, std::vector<std::string>{"GoHome"});
   EXPECT_EQ(seams.calls, (std::vector<std::string>{"SkinWindow", "ShowHelp"}));
+  ASSERT_EQ(form->SkinLabel1.size(), 1u) << "the window has no plain labels to cover";
+  EXPECT_FALSE(form->SkinLabel1[0]->get_visible()) << "the template stays hidden";
   for (std::string_view name : workfile::kCreationOrder) {
     EXPECT_EQ(ReadFile(work.path() / name), name == workfile::kSourceView ? "kept" : "\r\n")
         << name;

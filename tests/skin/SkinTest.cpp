@@ -235,7 +235,7 @@ TEST(CopyLabelsToSkinLabels, OneSkinLabelOverEveryPlainLabel) {
   EXPECT_THROW(CopyLabelsToSkinLabels(window, unplaced, false), std::logic_error);
 }
 
-TEST(SkinForm, ASkinnedWindowShowsTheSkinsBackColour) {
+TEST(ApplySkin, ASkinnedWindowShowsTheSkinsBackColour) {
   SkinControl skin(SkinSheet());
   Gtk::Window window;
   window.set_default_size(200, 120);
@@ -243,7 +243,7 @@ TEST(SkinForm, ASkinnedWindowShowsTheSkinsBackColour) {
   Gtk::Box box(Gtk::ORIENTATION_VERTICAL);
   box.pack_start(button, Gtk::PACK_SHRINK);
   window.add(box);
-  SkinForm(window, skin);
+  ApplySkin(window, skin);
   EXPECT_TRUE(window.get_style_context()->has_class(SkinControl::kSkinnedClass));
   window.show_all();
   while (Gtk::Main::events_pending()) Gtk::Main::iteration();

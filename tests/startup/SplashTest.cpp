@@ -1,13 +1,17 @@
 // The splash: it loads the identity and skins itself, and its timer opens the main window
 // exactly once, on the tick where its counter reaches 150, then hides the splash.
+#include <gdkmm/pixbuf.h>
 #include <glibmm/main.h>
 #include <gtest/gtest.h>
 #include <gtkmm/main.h>
 
 #include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
+#include "hosted/Twips.h"
+#include "skin/modSkin.h"
 #include "startup/frmSplash.h"
 #include "startup/modIdentity.h"
+#include "tests/support/TempFolder.h"
 
 namespace velmora {
 namespace {
@@ -72,6 +76,160 @@ TEST(frmSplash, TheRealTimerOpensTheMainWindowOnce) {
   EXPECT_FALSE(splash.TimerEnabled());
   EXPECT_EQ(splash.Ticks(), 150);
   EXPECT_FALSE(splash.get_visible());
+}
+
+// Turns the main loop until the window is mapped and drawn.
+void Draw(Gtk::Window& window) {
+  for (int i = 0; i < 100 && !window.get_mapped(); ++i) Gtk::Main::iteration(false);
+  for (int i = 0; i < 20; ++i) {
+    g_usleep(10000);
+    while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  }
+}
+
+TEST(frmSplash, ShowsItsPictureAndInvitationOnTheSkin) {
+  frmSplash splash(kAssets, [] {});
+  splash.Form_Load();
+  splash.SetTimerEnabled(false);  // stay on screen for the picture
+  splash.show();
+  Draw(splash);
+  const int width = splash.get_width();
+  const int height = splash.get_height();
+  EXPECT_EQ(width, TwipsToPixels(splash, frmSplash::kWidthTwips));
+  EXPECT_EQ(height, TwipsToPixels(splash, frmSplash::kHeightTwips));
+  auto shot = Gdk::Pixbuf::create(splash.get_window(), 0, 0, width, height);
+  ASSERT_TRUE(shot);
+  const auto colourAt = [&](int x, int y) {
+    const guint8* pixel =
+        shot->get_pixels() + y * shot->get_rowstride() + x * shot->get_n_channels();
+    return CssColor(static_cast<std::uint32_t>(pixel[0]) | pixel[1] << 8 | pixel[2] << 16);
+  };
+  // The label's corner shows the skin's back colour; the picture has colours of its own.
+  EXPECT_EQ(colourAt(2, height - 2), CssColor(splash.skn.BackColor()));
+  int pictureColours = 0;
+  for (int y = height / 8; y < height / 2; y += 7) {
+    if (colourAt(width / 2, y) != CssColor(splash.skn.BackColor())) ++pictureColours;
+  }
+  EXPECT_GT(pictureColours, 0) << "the picture is drawn";
+}
+
+// Runs the main loop for about `milliseconds`, long enough for a running splash timer to count
+// far past 150.
+void RunFor(int milliseconds) {
+  bool done = false;
+  auto stop = Glib::signal_timeout().connect(
+      [&] {
+        done = true;
+        return false;
+      },
+      milliseconds);
+  while (!done) Gtk::Main::iteration();
+}
+
+bool IsSkinned(Gtk::Window& window) {
+  return window.get_style_context()->has_class(SkinControl::kSkinnedClass);
+}
+
+// SkinForm with the splash reloader the program uses, counting splashes made and main windows
+// opened.
+class SkinRecovery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetSplashReloader([this] {
+      ++reloads;
+      ReloadSplash(splash, [this] {
+        ++made;
+        return std::make_unique<frmSplash>(assets, [this] { ++opened; });
+      });
+    });
+  }
+  void TearDown() override {
+    SetSplashReloader({});
+    splash.reset();
+  }
+
+  std::filesystem::path assets = kAssets;
+  std::unique_ptr<frmSplash> splash;
+  int reloads = 0;
+  int made = 0;
+  int opened = 0;
+};
+
+TEST_F(SkinRecovery, SkinningWithTheSplashUnloadedReloadsItHiddenWithoutASecondMainWindow) {
+  ASSERT_EQ(sknShared, nullptr) << "no splash is loaded in this test";
+  blnEndWithWebsiteWindow = true;  // the main window has gone; the website window is open
+  Gtk::Window window;
+  EXPECT_TRUE(SkinForm(window));
+  EXPECT_TRUE(IsSkinned(window));
+  EXPECT_EQ(reloads, 1);
+  ASSERT_NE(splash, nullptr);
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(sknShared, &splash->skn);
+  EXPECT_FALSE(splash->get_visible());
+  EXPECT_FALSE(splash->TimerEnabled());
+  EXPECT_TRUE(blnEndWithWebsiteWindow) << "reloading the splash keeps the run's state";
+  RunFor(400);
+  EXPECT_EQ(opened, 0) << "the reloaded splash must not open a main window";
+  EXPECT_EQ(splash->Ticks(), 0);
+
+  // The next window finds the skin at once.
+  Gtk::Window next;
+  EXPECT_TRUE(SkinForm(next));
+  EXPECT_EQ(reloads, 1);
+}
+
+TEST_F(SkinRecovery, ALoadedSplashPublishesItsSkinAgainAndKeepsCounting) {
+  splash = std::make_unique<frmSplash>(assets, [this] { ++opened; });
+  splash->Form_Load();
+  splash->show();
+  sknShared = nullptr;  // the shared skin was lost while the splash still counts
+  Gtk::Window window;
+  EXPECT_TRUE(SkinForm(window));
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(sknShared, &splash->skn);
+  EXPECT_TRUE(splash->TimerEnabled()) << "the start-up count goes on";
+  RunFor(600);
+  EXPECT_EQ(opened, 1);
+  EXPECT_FALSE(splash->get_visible());
+}
+
+TEST_F(SkinRecovery, ASecondFailureLeavesTheWindowUnskinned) {
+  // A splash whose skin cannot be read: its own load cannot skin it, and it must not reload
+  // itself over and over.
+  testing::TempFolder empty;
+  assets = empty.path();
+  ::testing::internal::CaptureStderr();
+  Gtk::Window window;
+  EXPECT_FALSE(SkinForm(window));
+  const std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(IsSkinned(window));
+  EXPECT_EQ(reloads, 1);
+  EXPECT_EQ(made, 1);
+  ASSERT_NE(splash, nullptr);
+  EXPECT_FALSE(IsSkinned(*splash));
+  EXPECT_FALSE(splash->TimerEnabled());
+  EXPECT_NE(messages.find("no skin is loaded"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("cannot read the skin"), std::string::npos) << messages;
+  RunFor(400);
+  EXPECT_EQ(opened, 0);
+}
+
+TEST(frmSplash, AnUnloadedSplashLeavesNoSkinBehind) {
+  auto splash = std::make_unique<frmSplash>(kAssets, [] {});
+  splash->Form_Load();
+  ASSERT_EQ(sknShared, &splash->skn);
+  ASSERT_NE(objSkinCompanion, nullptr);
+  ASSERT_TRUE(objSkinCompanion->AttachedTo(splash->skn));
+  const SkinControl* gone = &splash->skn;
+  splash.reset();
+  EXPECT_EQ(sknShared, nullptr);
+  EXPECT_FALSE(objSkinCompanion->AttachedTo(*gone));
+  EXPECT_FALSE(objSkinCompanion->Started());
+  // A window shown now is not skinned through the gone control (and nothing crashes).
+  Gtk::Window later;
+  later.show();
+  while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  EXPECT_FALSE(IsSkinned(later));
 }
 
 }  // namespace

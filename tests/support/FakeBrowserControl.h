@@ -2,7 +2,7 @@
 // own, and raises the control's events when a test says a page has loaded.
 #pragma once
 
-#include <gtkmm/label.h>
+#include <gtkmm/eventbox.h>
 
 #include <string>
 #include <vector>
@@ -74,7 +74,7 @@ class FakeBrowserControl : public BrowserControl {
   std::vector<std::string> navigations;  // the addresses of Navigate and Navigate2
 
  private:
-  Gtk::Label widget_{"pane"};
+  Gtk::EventBox widget_;  // stands where the page would be drawn
   Page current_;
   std::vector<Page> back_;
   std::vector<Page> forward_;
