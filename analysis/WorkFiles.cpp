@@ -7,26 +7,11 @@
 #include <cerrno>
 #include <string>
 
+#include "common/PosixIo.h"
+
 namespace velmora {
 
 namespace {
-
-std::error_code LastError() {
-  return {errno, std::generic_category()};
-}
-
-// Writes all of the text, resuming after short writes and interruptions.
-std::error_code WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return {};
-}
 
 // A new file written beside its target and renamed over it on Commit; without a successful
 // Commit the target stays as it was and the new file is removed.

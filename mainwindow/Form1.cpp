@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "analysis/UrlHelpers.h"
+#include "hosted/CompactControls.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
 #include "startup/modIdentity.h"
@@ -23,8 +24,6 @@ constexpr int kEnterKey = 13;
 // The window's controls are as compact as its design: buttons show their 24 x 24 picture above
 // a small caption, and the row of tabs fits the 400 twips above the panes.
 constexpr const char* kCompactCss =
-    "button.command { padding: 0 2px; min-height: 0; min-width: 0; }"
-    "button.command label { font-size: 7pt; }"
     "notebook.tabstrip tab { padding: 2px 10px; min-height: 0; }"
     "entry.address-label { background: transparent; box-shadow: none; border: none; }";
 
@@ -106,18 +105,9 @@ void Form1::BuildControls() {
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   for (const ButtonDesign& design : kButtons) {
     Gtk::Button& button = this->*design.button;
-    button.set_label(design.caption);
-    if (design.tooltip != nullptr) button.set_tooltip_text(design.tooltip);
-    if (design.icon != nullptr) {
-      auto* image = Gtk::manage(new Gtk::Image());
-      image->set_from_icon_name(design.icon, Gtk::ICON_SIZE_LARGE_TOOLBAR);
-      // The address row is 315 twips high: its Go button shows a 16 x 16 picture.
-      image->set_pixel_size(design.pictureAbove ? 24 : 16);
-      button.set_image(*image);
-      button.set_image_position(design.pictureAbove ? Gtk::POS_TOP : Gtk::POS_LEFT);
-      button.set_always_show_image(true);
-      button.get_style_context()->add_class("command");
-    }
+    // The address row is 315 twips high: its Go button shows a 16 x 16 picture.
+    MakePictureButton(button, design.caption, design.tooltip, design.icon,
+                      design.pictureAbove ? 24 : 16, design.pictureAbove);
     client_.put(button, Pixels(design.left), Pixels(design.top));
     if (design.width > 0) button.set_size_request(Pixels(design.width), Pixels(design.height));
   }
@@ -131,6 +121,7 @@ void Form1::BuildControls() {
   Text1.get_style_context()->add_class("address-label");
   client_.put(Text1, Pixels(60), Pixels(660));
   Text1.set_size_request(Pixels(495), Pixels(285));
+  MakeCompactEntry(txtUrl);
   client_.put(txtUrl, Pixels(kAddressLeft), Pixels(kAddressTop));
 
   for (std::size_t i = 0; i < tabPages_.size(); ++i) {

@@ -55,7 +55,7 @@ const std::array<KindName, 17> kKinds{{
     {Is<Gtk::MenuItem>, "Menu"},
     {Is<Gtk::Button>, "CommandButton"},
     {Is<Gtk::Entry>, "TextBox"},
-    {Is<Gtk::TextView>, "TextBox"},
+    {Is<Gtk::TextView>, "RichTextBox"},
     {Is<Gtk::ComboBox>, "ComboBox"},
     {Is<Gtk::FileChooserWidget>, "FileListBox"},
     {Is<Gtk::ListBox>, "ListBox"},
@@ -179,6 +179,11 @@ int CopyLabelsToSkinLabels(Gtk::Window& window, std::vector<std::unique_ptr<Skin
     attributes.insert(font);
     skinLabel->set_attributes(attributes);
     skinLabel->set_text(label->get_text());
+    // The caption sits where the plain label puts it.
+    skinLabel->set_xalign(label->get_xalign());
+    skinLabel->set_yalign(label->get_yalign());
+    skinLabel->set_line_wrap(label->get_line_wrap());
+    skinLabel->set_justify(label->get_justify());
     skinLabel->set_visible(label->get_visible());
     gtk_container_add(container->gobj(), GTK_WIDGET(skinLabel->gobj()));
     gtk_container_child_set(container->gobj(), GTK_WIDGET(skinLabel->gobj()), "x", left, "y", top,

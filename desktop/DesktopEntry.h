@@ -1,0 +1,40 @@
+// The program's freedesktop desktop entry: the Linux counterpart of a button in the system
+// browser's Tools menu. It puts Velmora among the desktop's applications and web browsers.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora::desktop {
+
+// The user's applications folder: "$XDG_DATA_HOME/applications", or
+// "$HOME/.local/share/applications" when XDG_DATA_HOME is unset, empty or not absolute. Read from
+// the environment at each call; empty when no home folder is known.
+std::filesystem::path UserApplicationsFolder();
+
+// `text` written as a desktop entry string value: "\" as "\\", and a newline, tab or carriage
+// return as "\n", "\t", "\r".
+std::string EscapeEntryValue(std::string_view text);
+
+// The Exec command that runs `executable` with no arguments: the path, in double quotes with "\",
+// """, "`" and "$" escaped when it holds a character the command line reserves, and every "%"
+// doubled (it is not a field code). Not yet escaped as a string value.
+std::string ExecCommand(const std::filesystem::path& executable);
+
+// The whole text of the entry, each line ending with "\n"; nothing when no entry can run the
+// executable: its path is not absolute, or it holds "=", which an Exec program path may not.
+std::optional<std::string> DesktopEntryText(std::string_view productName,
+                                            const std::filesystem::path& executable,
+                                            const std::filesystem::path& icon);
+
+// Writes the entry as ietools::kDesktopEntryFile in `applicationsFolder` (created when missing),
+// replacing an earlier one atomically. True when it was written.
+bool InstallDesktopEntry(const std::filesystem::path& applicationsFolder, std::string_view text);
+
+// Deletes ietools::kDesktopEntryFile from `applicationsFolder` and nothing else. True when it was
+// there and is gone.
+bool RemoveDesktopEntry(const std::filesystem::path& applicationsFolder);
+
+}  // namespace velmora::desktop

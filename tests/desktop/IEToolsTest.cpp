@@ -1,0 +1,369 @@
+// What the Tools-menu commands write: the eight values of the extension key, in order and with
+// their exact data, and the desktop entry, byte for byte; and that removing takes exactly these.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "desktop/CRegister.h"
+#include "desktop/DesktopEntry.h"
+#include "desktop/IEToolsCore.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempFolder.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::ScopedEnvironment;
+using testing::TempFolder;
+using testing::WriteFile;
+
+// Written out here rather than taken from the constants, so a slip there shows.
+constexpr const char* kKey =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5D3A19C2-7B44-4E0F-A6D1-2C8E90F3B517}";
+constexpr const char* kEntryFile = "example.tarnwick.Velmora.desktop";
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Pairs AsPairs(const std::array<ietools::ExtensionValue, 8>& values) {
+  Pairs pairs;
+  for (const auto& value : values) pairs.emplace_back(value.name, value.data);
+  return pairs;
+}
+
+TEST(ExtensionValues, EightValuesInOrderWithTheirData) {
+  const struct {
+    std::string folder;
+    std::string executable;
+    Pairs expected;
+  } cases[] = {
+      {"/opt/velmora",
+       "velmora",
+       {{"ButtonText", "Velmora"},
+        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
+        {"Default Visible", "Yes"},
+        {"Exec", "/opt/velmora/velmora"},
+        {"HotIcon", "/opt/velmora/hoticon.ico"},
+        {"Icon", "/opt/velmora/icon.ico"},
+        {"MenuStatusBar", "Velmora"},
+        {"MenuText", "&Velmora"}}},
+      // The root of the file system: one separator, not two.
+      {"/",
+       "velmora",
+       {{"ButtonText", "Velmora"},
+        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
+        {"Default Visible", "Yes"},
+        {"Exec", "/velmora"},
+        {"HotIcon", "/hoticon.ico"},
+        {"Icon", "/icon.ico"},
+        {"MenuStatusBar", "Velmora"},
+        {"MenuText", "&Velmora"}}},
+      // A folder given with a separator at its end, and names with spaces.
+      {"/home/ann/my programs/",
+       "velmora browser",
+       {{"ButtonText", "Velmora"},
+        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
+        {"Default Visible", "Yes"},
+        {"Exec", "/home/ann/my programs/velmora browser"},
+        {"HotIcon", "/home/ann/my programs/hoticon.ico"},
+        {"Icon", "/home/ann/my programs/icon.ico"},
+        {"MenuStatusBar", "Velmora"},
+        {"MenuText", "&Velmora"}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AsPairs(ietools::ExtensionValues("Velmora", c.folder, c.executable)), c.expected)
+        << "program folder \"" << c.folder << "\"";
+  }
+}
+
+TEST(ExtensionValues, TheProductNameGoesIntoTheThreeTexts) {
+  const Pairs pairs = AsPairs(ietools::ExtensionValues("Other Name", "/p", "x"));
+  EXPECT_EQ(pairs[0].second, "Other Name");
+  EXPECT_EQ(pairs[6].second, "Other Name");
+  EXPECT_EQ(pairs[7].second, "&Other Name");
+}
+
+TEST(DesktopEntry, TheWholeText) {
+  EXPECT_EQ(
+      desktop::DesktopEntryText("Velmora", "/opt/velmora/velmora", "/opt/velmora/velmora.png"),
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=Velmora\n"
+      "GenericName=Web Browser\n"
+      "Comment=Browse the web and see every page's source and images\n"
+      "Exec=/opt/velmora/velmora\n"
+      "TryExec=/opt/velmora/velmora\n"
+      "Icon=/opt/velmora/velmora.png\n"
+      "Terminal=false\n"
+      "Categories=Network;WebBrowser;\n"
+      "MimeType=text/html;application/xhtml+xml;x-scheme-handler/http;"
+      "x-scheme-handler/https;\n"
+      "StartupNotify=true\n");
+}
+
+TEST(DesktopEntry, PathsAreQuotedAndEscapedForTheirKeys) {
+  const struct {
+    std::string executable;
+    std::string execLine;
+    std::string tryExecLine;
+  } cases[] = {
+      {"/velmora", "Exec=/velmora", "TryExec=/velmora"},
+      {"/opt/my programs/velmora", "Exec=\"/opt/my programs/velmora\"",
+       "TryExec=/opt/my programs/velmora"},
+      {"/opt/50%/velmora", "Exec=/opt/50%%/velmora", "TryExec=/opt/50%/velmora"},
+      {"/opt/a b%/velmora", "Exec=\"/opt/a b%%/velmora\"", "TryExec=/opt/a b%/velmora"},
+      {"/opt/$HOME/velmora", "Exec=\"/opt/\\\\$HOME/velmora\"", "TryExec=/opt/$HOME/velmora"},
+      {"/opt/\"q\"/velmora", "Exec=\"/opt/\\\\\"q\\\\\"/velmora\"", "TryExec=/opt/\"q\"/velmora"},
+      {"/opt/`x`/velmora", "Exec=\"/opt/\\\\`x\\\\`/velmora\"", "TryExec=/opt/`x`/velmora"},
+      // The quoting's escapes are escaped again as a string value: "\\$" stands for "$", and
+      // four backslashes for one.
+      {"/opt/a\\b/velmora", "Exec=\"/opt/a\\\\\\\\b/velmora\"", "TryExec=/opt/a\\\\b/velmora"},
+      {"/opt/it's/velmora", "Exec=\"/opt/it's/velmora\"", "TryExec=/opt/it's/velmora"},
+      {"/opt/new\nline/velmora", "Exec=\"/opt/new\\nline/velmora\"",
+       "TryExec=/opt/new\\nline/velmora"},
+      {"/opt/tab\there/velmora", "Exec=\"/opt/tab\\there/velmora\"",
+       "TryExec=/opt/tab\\there/velmora"},
+      {"/opt/a;b&c|d/velmora", "Exec=\"/opt/a;b&c|d/velmora\"", "TryExec=/opt/a;b&c|d/velmora"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<std::string> text =
+        desktop::DesktopEntryText("Velmora", c.executable, "/i.png");
+    ASSERT_TRUE(text) << c.executable;
+    EXPECT_NE(text->find("\n" + c.execLine + "\n"), std::string::npos) << c.executable << " gave\n"
+                                                                       << *text;
+    EXPECT_NE(text->find("\n" + c.tryExecLine + "\n"), std::string::npos)
+        << c.executable << " gave\n"
+        << *text;
+    // Every line is a key, "=" and a value: nothing in a path breaks a line.
+    EXPECT_EQ(std::count(text->begin(), text->end(), '\n'), 12) << c.executable;
+  }
+}
+
+// GLib's key-file reader and shell-style splitting, as a desktop reads an entry: every path
+// comes back whole as the one word of the command, and as TryExec, Icon and Name.
+TEST(DesktopEntry, AKeyFileReaderGetsEveryPathBack) {
+  const std::string paths[] = {
+      "/opt/velmora/velmora", "/my programs/velmora", "/a\\b/c\\\\d",
+      "/$HOME/`id`/x",        "/\"quoted\"/x",        "/it's/x",
+      "/100%/%f %u/x",        "/new\nline/tab\t/x",   "/;&|<>~*?#()/x",
+      "/\xC3\xA9t\xC3\xA9/x", "/trailing\\",
+  };
+  for (const std::string& path : paths) {
+    const std::optional<std::string> text =
+        desktop::DesktopEntryText("Vel\\mora\nX", path, path + ".png");
+    ASSERT_TRUE(text) << path;
+    GKeyFile* file = g_key_file_new();
+    ASSERT_TRUE(
+        g_key_file_load_from_data(file, text->data(), text->size(), G_KEY_FILE_NONE, nullptr))
+        << *text;
+    const auto get = [file](const char* key) {
+      gchar* value = g_key_file_get_string(file, "Desktop Entry", key, nullptr);
+      std::string copy = value == nullptr ? "(missing)" : value;
+      g_free(value);
+      return copy;
+    };
+    EXPECT_EQ(get("TryExec"), path);
+    EXPECT_EQ(get("Icon"), path + ".png");
+    EXPECT_EQ(get("Name"), "Vel\\mora\nX");
+    // Field codes first ("%%" is a "%"), then the words.
+    std::string exec = get("Exec");
+    for (std::size_t at = exec.find("%%"); at != std::string::npos; at = exec.find("%%", at + 1)) {
+      exec.erase(at, 1);
+    }
+    gint argc = 0;
+    gchar** argv = nullptr;
+    ASSERT_TRUE(g_shell_parse_argv(exec.c_str(), &argc, &argv, nullptr)) << exec;
+    EXPECT_EQ(argc, 1) << exec;
+    EXPECT_EQ(std::string(argv[0]), path) << exec;
+    g_strfreev(argv);
+    g_key_file_free(file);
+  }
+}
+
+TEST(DesktopEntry, NamesAndIconsAreEscapedToo) {
+  const std::optional<std::string> text =
+      desktop::DesktopEntryText("Vel\nmora\\", "/v", "/icons dir/a\\b.png");
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->find("\nName=Vel\\nmora\\\\\n"), std::string::npos) << *text;
+  EXPECT_NE(text->find("\nIcon=/icons dir/a\\\\b.png\n"), std::string::npos) << *text;
+}
+
+TEST(DesktopEntry, NoEntryForAnExecutableItCannotRun) {
+  for (const char* executable : {"velmora", "bin/velmora", "", "/opt/a=b/velmora"}) {
+    EXPECT_EQ(desktop::DesktopEntryText("Velmora", executable, "/i.png"), std::nullopt)
+        << "\"" << executable << "\"";
+  }
+}
+
+TEST(DesktopEntry, TheApplicationsFolderFollowsXdgDataHome) {
+  const struct {
+    std::optional<std::string> dataHome;
+    std::string expected;
+  } cases[] = {
+      {"/data/home", "/data/home/applications"},
+      {"/data/home/", "/data/home/applications"},
+      {std::nullopt, "/home/ann/.local/share/applications"},
+      {"", "/home/ann/.local/share/applications"},
+      {"relative/data", "/home/ann/.local/share/applications"},
+  };
+  ScopedEnvironment home("HOME", "/home/ann");
+  for (const auto& c : cases) {
+    ScopedEnvironment data("XDG_DATA_HOME", c.dataHome);
+    EXPECT_EQ(desktop::UserApplicationsFolder().lexically_normal(), fs::path(c.expected))
+        << "XDG_DATA_HOME \"" << c.dataHome.value_or("(unset)") << "\"";
+  }
+}
+
+TEST(DesktopEntry, InstallAndRemoveTouchOnlyTheOneFile) {
+  TempFolder temp;
+  const fs::path applications = temp / "applications";
+  fs::create_directories(applications);
+  WriteFile(applications / "other.desktop", "[Desktop Entry]\nName=Other\n");
+  WriteFile(applications / (std::string(kEntryFile) + ".bak"), "backup");
+  WriteFile(applications / "example.tarnwick.Velmora", "no extension");
+
+  ASSERT_TRUE(desktop::InstallDesktopEntry(applications, "first\n"));
+  ASSERT_TRUE(desktop::InstallDesktopEntry(applications, "second\n"));
+  EXPECT_EQ(ReadFile(applications / kEntryFile), "second\n");
+
+  EXPECT_TRUE(desktop::RemoveDesktopEntry(applications));
+  EXPECT_FALSE(fs::exists(applications / kEntryFile));
+  EXPECT_FALSE(desktop::RemoveDesktopEntry(applications)) << "already gone";
+  std::set<fs::path> left;
+  for (const auto& entry : fs::directory_iterator(applications)) left.insert(entry.path());
+  EXPECT_EQ(left, (std::set<fs::path>{applications / "other.desktop",
+                                      applications / (std::string(kEntryFile) + ".bak"),
+                                      applications / "example.tarnwick.Velmora"}));
+  EXPECT_EQ(ReadFile(applications / "other.desktop"), "[Desktop Entry]\nName=Other\n");
+}
+
+TEST(DesktopEntry, InstallMakesAMissingFolderAndFailsWhereItCannot) {
+  TempFolder temp;
+  EXPECT_TRUE(desktop::InstallDesktopEntry(temp / "new" / "applications", "x\n"));
+  EXPECT_EQ(ReadFile(temp / "new" / "applications" / kEntryFile), "x\n");
+  WriteFile(temp / "a-file", "a file");
+  EXPECT_FALSE(desktop::InstallDesktopEntry(temp / "a-file", "x\n"));
+  EXPECT_FALSE(desktop::InstallDesktopEntry("", "x\n"));
+  EXPECT_EQ(ReadFile(temp / "a-file"), "a file");
+}
+
+// The files the values and the entry point at are shipped beside the program: two real icon
+// files with 16, 32 and 48 pixel images, the hot one different, and a PNG for the entry.
+TEST(ShippedIcons, TheNamedFilesAreThere) {
+  const fs::path beside = VELMORA_BESIDE_PROGRAM;
+  const auto u16 = [](const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  };
+  for (const char* name : {"icon.ico", "hoticon.ico"}) {
+    const std::string icon = ReadFile(beside / name);
+    ASSERT_GE(icon.size(), 6u + 3 * 16) << name;
+    EXPECT_EQ(u16(icon, 0), 0u) << name;
+    EXPECT_EQ(u16(icon, 2), 1u) << name << ": an icon, not a cursor";
+    ASSERT_EQ(u16(icon, 4), 3u) << name;
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::size_t entry = 6 + 16 * i;
+      const unsigned size = static_cast<unsigned char>(icon[entry]);
+      EXPECT_EQ(size, 16u * (i + 1)) << name << " image " << i;
+      EXPECT_EQ(static_cast<unsigned char>(icon[entry + 1]), size) << name << " image " << i;
+    }
+  }
+  EXPECT_NE(ReadFile(beside / "icon.ico"), ReadFile(beside / "hoticon.ico"));
+  EXPECT_EQ(ReadFile(beside / "velmora.png").substr(0, 8), "\x89PNG\r\n\x1A\n");
+}
+
+// The commands' writes, in a store and an applications folder of the test's own.
+class ProgramEntries : public ::testing::Test {
+ protected:
+  ietools::ProgramPlace Place(const fs::path& programFolder) const {
+    return {"Velmora", programFolder, "velmora", temp_ / "applications"};
+  }
+  fs::path Extensions() const {
+    return temp_ / "registry" / "HKEY_LOCAL_MACHINE" / "Software" / "Microsoft" /
+           "Internet Explorer" / "Extensions";
+  }
+  Pairs StoredValues() const {
+    Pairs pairs;
+    for (const char* name : {"ButtonText", "CLSID", "Default Visible", "Exec", "HotIcon", "Icon",
+                             "MenuStatusBar", "MenuText"}) {
+      if (auto data = RegGetString(Hive::LocalMachine, kKey, name)) pairs.emplace_back(name, *data);
+    }
+    return pairs;
+  }
+  static std::size_t Count(const fs::path& folder) {
+    std::error_code error;
+    std::size_t count = 0;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      ++count;
+    }
+    return count;
+  }
+
+  TempFolder temp_;
+  ScopedEnvironment root_{kRegistryRootVariable, (temp_ / "registry").string()};
+};
+
+TEST_F(ProgramEntries, AddWritesTheEightValuesAndTheEntryAndAddingTwiceChangesNothing) {
+  const Pairs expected = AsPairs(ietools::ExtensionValues("Velmora", "/opt/velmora", "velmora"));
+  for (int round = 1; round <= 2; ++round) {
+    ietools::AddProgramEntries(Place("/opt/velmora"));
+    EXPECT_EQ(StoredValues(), expected) << "round " << round;
+    EXPECT_EQ(Count(Extensions()), 1u) << "one key, round " << round;
+    EXPECT_EQ(Count(Extensions() / "{5D3A19C2-7B44-4E0F-A6D1-2C8E90F3B517}"), 8u)
+        << "eight values, round " << round;
+    EXPECT_EQ(
+        ReadFile(temp_ / "applications" / kEntryFile),
+        desktop::DesktopEntryText("Velmora", "/opt/velmora/velmora", "/opt/velmora/velmora.png"));
+  }
+}
+
+TEST_F(ProgramEntries, RemoveDeletesTheKeyAndTheEntryAndNothingElse) {
+  ASSERT_TRUE(RegSetString(Hive::LocalMachine,
+                           "Software\\Microsoft\\Internet Explorer\\Extensions"
+                           "\\{OTHER}",
+                           "Exec", "/usr/bin/other"));
+  fs::create_directories(temp_ / "applications");
+  WriteFile(temp_ / "applications" / "other.desktop", "other");
+  ietools::AddProgramEntries(Place("/opt/velmora"));
+  ASSERT_EQ(StoredValues().size(), 8u);
+
+  ietools::RemoveProgramEntries(temp_ / "applications");
+  EXPECT_FALSE(RegKeyExists(Hive::LocalMachine, kKey));
+  EXPECT_TRUE(StoredValues().empty());
+  EXPECT_FALSE(fs::exists(temp_ / "applications" / kEntryFile));
+  EXPECT_EQ(RegGetString(Hive::LocalMachine,
+                         "Software\\Microsoft\\Internet Explorer\\Extensions\\{OTHER}", "Exec"),
+            "/usr/bin/other");
+  EXPECT_EQ(ReadFile(temp_ / "applications" / "other.desktop"), "other");
+
+  // Removing again finds nothing to remove and fails quietly.
+  ietools::RemoveProgramEntries(temp_ / "applications");
+  EXPECT_EQ(Count(Extensions()), 1u);
+}
+
+TEST_F(ProgramEntries, AFailingRegistryDoesNotStopTheDesktopEntry) {
+  WriteFile(temp_ / "registry", "a file where the store should be");
+  ietools::AddProgramEntries(Place("/opt/velmora"));
+  EXPECT_TRUE(StoredValues().empty());
+  EXPECT_TRUE(fs::exists(temp_ / "applications" / kEntryFile));
+  ietools::RemoveProgramEntries(temp_ / "applications");
+  EXPECT_FALSE(fs::exists(temp_ / "applications" / kEntryFile));
+  EXPECT_EQ(ReadFile(temp_ / "registry"), "a file where the store should be");
+}
+
+TEST_F(ProgramEntries, AnUnknownProgramFolderWritesNothing) {
+  for (const char* folder : {"", "relative/folder"}) {
+    ietools::AddProgramEntries(Place(folder));
+    EXPECT_TRUE(StoredValues().empty()) << "\"" << folder << "\"";
+    EXPECT_FALSE(fs::exists(temp_ / "applications")) << "\"" << folder << "\"";
+  }
+}
+
+}  // namespace
+}  // namespace velmora
