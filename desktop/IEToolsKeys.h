@@ -36,8 +36,12 @@ inline constexpr std::string_view kHotIconFile = "hoticon.ico";
 inline constexpr std::string_view kIconFile = "icon.ico";
 inline constexpr std::string_view kDesktopIconFile = "velmora.png";
 
-// The desktop entry in the user's applications folder, named after the program's application id
-// (the one startup/main.cpp registers).
+// The program's application id (startup/main.cpp registers the application under it), and the
+// desktop entry in the user's applications folder, named after it.
+inline constexpr std::string_view kApplicationId = "example.tarnwick.Velmora";
 inline constexpr std::string_view kDesktopEntryFile = "example.tarnwick.Velmora.desktop";
+static_assert(kDesktopEntryFile.substr(0, kApplicationId.size()) == kApplicationId &&
+                  kDesktopEntryFile.substr(kApplicationId.size()) == ".desktop",
+              "the desktop entry is named after the application id");
 
 }  // namespace velmora::ietools

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/ProgramFolder.h"
+#include "desktop/IEToolsKeys.h"
 #include "hosted/BrowserEngine.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
@@ -37,12 +38,19 @@ std::filesystem::path ChooseWorkFolderForRun() {
 int main(int argc, char** argv) {
   // The program takes no arguments of its own; GTK still reads its display options.
   int gtkArgc = argc > 0 ? 1 : 0;
-  auto app = Gtk::Application::create(gtkArgc, argv, "example.tarnwick.Velmora",
+  auto app = Gtk::Application::create(gtkArgc, argv, std::string(velmora::ietools::kApplicationId),
                                       Gio::APPLICATION_NON_UNIQUE);
   velmora::LoadIdentity();
   const std::filesystem::path programFolder = velmora::ProgramFolder();
   const std::filesystem::path assetsFolder = programFolder / "assets";
   const std::filesystem::path workFolder = ChooseWorkFolderForRun();
+  // Every window shows the program's icon (the one its desktop entry names).
+  try {
+    Gtk::Window::set_default_icon_from_file(
+        (programFolder / std::string(velmora::ietools::kDesktopIconFile)).string());
+  } catch (const Glib::Error& error) {
+    std::fprintf(stderr, "velmora: no window icon: %s\n", error.what().c_str());
+  }
 
   std::unique_ptr<velmora::BrowserEngine> engine;
   std::unique_ptr<velmora::Form1> form;
