@@ -28,10 +28,12 @@ stamp() {
   printf '%s %s\n' "${t/./}" "$*" >>"$events"
 }
 
-# The first top-level window that is mapped (not override-redirect) is the browser's window:
-# from then on every change of its name is an event.
+# Every top-level window that is mapped (not override-redirect) is watched: the first one is
+# the browser's first window on screen (Velmora's splash), and every change of any window's name
+# is an event (the page title shows in the main window, which comes later).
 watch_windows() {
   local line after_map=0
+  local -A watched=()
   while IFS= read -r line; do
     if [[ $line == MapNotify* ]]; then
       after_map=1
@@ -40,11 +42,13 @@ watch_windows() {
     if ((after_map)); then
       after_map=0
       if [[ $line =~ window\ (0x[0-9a-fA-F]+),\ override\ NO ]]; then
-        stamp map "${BASH_REMATCH[1]}"
-        stdbuf -oL xprop -spy -id "${BASH_REMATCH[1]}" _NET_WM_NAME 2>/dev/null \
+        local id=${BASH_REMATCH[1]}
+        [[ -n ${watched[$id]:-} ]] && continue
+        watched[$id]=1
+        stamp map "$id"
+        stdbuf -oL xprop -spy -id "$id" _NET_WM_NAME 2>/dev/null \
           > >(while IFS= read -r name; do stamp title "${name#*= }"; done) &
-        echo $! >"$work/spy.pid"
-        return 0
+        echo $! >>"$work/spy.pid"
       fi
     fi
   done
@@ -86,7 +90,8 @@ cleanup() {
   # The watchers end with the X server anyway; end them now all the same.
   local f p
   for f in "$work/xev.pid" "$work/spy.pid"; do
-    read -r p 2>/dev/null <"$f" && kill "$p" 2>/dev/null
+    [[ -f $f ]] || continue
+    while read -r p; do kill "$p" 2>/dev/null; done <"$f"
   done
   [[ -n ${watcher:-} ]] && kill "$watcher" 2>/dev/null
   rm -rf "$work"
