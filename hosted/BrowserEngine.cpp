@@ -8,6 +8,7 @@
 #include <array>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "hosted/AddressFixup.h"
 
@@ -61,7 +62,22 @@ BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsF
 }
 
 BrowserEngine::~BrowserEngine() {
+  if (WebKitWebView* warm = TakeWarmView()) {
+    gtk_widget_destroy(GTK_WIDGET(warm));
+    g_object_unref(warm);
+  }
   g_object_unref(context_);
+}
+
+void BrowserEngine::WarmUp() {
+  if (warmedUp_) return;
+  warmedUp_ = true;
+  warmView_ = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(context_)));
+  webkit_web_view_load_uri(warmView_, "about:blank");
+}
+
+WebKitWebView* BrowserEngine::TakeWarmView() {
+  return std::exchange(warmView_, nullptr);
 }
 
 void BrowserEngine::SetStartPage(std::string_view address) {

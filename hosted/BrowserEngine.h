@@ -9,6 +9,7 @@
 #include <vector>
 
 typedef struct _WebKitWebContext WebKitWebContext;
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace velmora {
 
@@ -40,6 +41,14 @@ class BrowserEngine {
   const std::string& StartPageUri() const noexcept { return startPageUri_; }
   void SetStartPage(std::string_view address);
 
+  // Starts a web process ahead of the first page, so that the first browser control need not
+  // wait for one: a view that is never shown loads an empty page. The program does this while
+  // its splash is on screen. Does nothing the second time.
+  void WarmUp();
+  // The warmed-up view, handed over once: a new reference the caller drops, or nullptr. A view
+  // made related to it takes its web process over.
+  WebKitWebView* TakeWarmView();
+
   // The folders mounted in the sandbox, and those that were not.
   const std::vector<std::filesystem::path>& SandboxFolders() const noexcept {
     return sandboxFolders_;
@@ -52,6 +61,8 @@ class BrowserEngine {
   void AddSandboxFolder(const std::filesystem::path& folder);
 
   WebKitWebContext* context_ = nullptr;
+  WebKitWebView* warmView_ = nullptr;
+  bool warmedUp_ = false;
   std::string startPageUri_;
   std::vector<std::filesystem::path> sandboxFolders_;
   std::vector<std::filesystem::path> skippedFolders_;

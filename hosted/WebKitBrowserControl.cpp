@@ -204,8 +204,17 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   // and done already when the program runs a Gtk::Application).
   Gtk::Main::init_gtkmm_internals();
 
-  GtkWidget* widget = relatedTo ? webkit_web_view_new_with_related_view(relatedTo->view_)
-                                : webkit_web_view_new_with_context(engine.Context());
+  GtkWidget* widget = nullptr;
+  if (relatedTo) {
+    widget = webkit_web_view_new_with_related_view(relatedTo->view_);
+  } else if (WebKitWebView* warm = engine.TakeWarmView()) {
+    // The engine's warmed-up view has its web process running: this view takes it over.
+    widget = webkit_web_view_new_with_related_view(warm);
+    gtk_widget_destroy(GTK_WIDGET(warm));
+    g_object_unref(warm);
+  } else {
+    widget = webkit_web_view_new_with_context(engine.Context());
+  }
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);

@@ -101,7 +101,12 @@ int main(int argc, char** argv) {
   parts.addWindow = [&app](Gtk::Window& window) { app->add_window(window); };
   windows = std::make_unique<velmora::ProgramWindows>(std::move(parts));
 
-  app->signal_activate().connect([&] { windows->StartSplash(); });
+  app->signal_activate().connect([&] {
+    windows->StartSplash();
+    // While the splash counts, the browser engine starts its web process, so that the main
+    // window's first page does not wait for one.
+    Glib::signal_idle().connect_once([&] { browserEngine().WarmUp(); });
+  });
   const int status = app->run();
   windows.reset();
   return status;

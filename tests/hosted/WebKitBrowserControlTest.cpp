@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 #include <gtkmm/fixed.h>
 #include <gtkmm/window.h>
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -309,6 +313,59 @@ TEST_F(BrowserControlTest, LocalFilesWithoutACharsetAreReadAsUtf8) {
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.Navigate2(file.string()); }, "the local file"));
   EXPECT_EQ(control.Document(), body);
+}
+
+// The web processes started by this test program (below it in the process tree).
+int OwnWebProcesses() {
+  std::map<int, int> parents;
+  std::map<int, std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    std::getline(in, stat);
+    const std::size_t open = stat.find('(');
+    const std::size_t close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) {
+      continue;
+    }
+    if (stat[close + 2] == 'Z') continue;  // a process that has ended
+    names[std::stoi(pid)] = stat.substr(open + 1, close - open - 1);
+    parents[std::stoi(pid)] = std::atoi(stat.c_str() + close + 4);
+  }
+  int count = 0;
+  for (const auto& [pid, name] : names) {
+    if (name.rfind("WebKitWebProces", 0) != 0) continue;
+    for (int up = parents[pid]; up > 1; up = parents[up]) {
+      if (up == ::getpid()) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(BrowserControlTest, TheFirstControlTakesOverTheWarmedUpWebProcess) {
+  EXPECT_EQ(OwnWebProcesses(), 0) << "nothing runs before the engine warms up";
+  SharedEngine().WarmUp();
+  ASSERT_TRUE(RunUntil([] { return OwnWebProcesses() == 1; }, "the warmed-up web process"));
+
+  const auto file = testing::SandboxFolder() / "warm.html";
+  testing::WriteFile(file, "<html><head><title>warm</title></head><body><p>w</p></body></html>");
+  WebKitBrowserControl control(SharedEngine());
+  EXPECT_EQ(SharedEngine().TakeWarmView(), nullptr) << "the warmed-up view is handed over once";
+  SharedEngine().WarmUp();  // a second call starts nothing
+  EXPECT_EQ(SharedEngine().TakeWarmView(), nullptr);
+  Place(control, 0);
+  Events events(control);
+  ASSERT_TRUE(LoadAndWait(
+      events, [&] { control.Navigate2(file.string()); }, "the first page"));
+  EXPECT_EQ(control.Document(), "<body><p>w</p></body>");
+  EXPECT_EQ(OwnWebProcesses(), 1) << "the first page runs in the warmed-up process";
+  EXPECT_FALSE(webkit_web_view_can_go_back(control.View()))
+      << "the empty page of the warm-up is not in the control's history";
 }
 
 // A load that fails finishes twice (its own FINISHED and the error page's). WebKit starts the
