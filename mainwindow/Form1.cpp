@@ -270,9 +270,8 @@ void Form1::Form_Resize() {
   arrangedHeight_ = height;
   // The layout works from the outer size; the frame, caption and menu bar it reserves are the
   // part of the window outside the client area and the status bar.
-  const float twipsPerPixel = 1440.0f / static_cast<float>(Pixels(1440));
-  ApplyLayout(ArrangeControls(static_cast<float>(width) * twipsPerPixel,
-                              static_cast<float>(height) * twipsPerPixel + kFrameReserve));
+  ApplyLayout(
+      ArrangeControls(PixelsToTwips(*this, width), PixelsToTwips(*this, height) + kFrameReserve));
 }
 
 void Form1::ApplyLayout(const MainWindowLayout& l) {
