@@ -31,13 +31,16 @@ std::error_code ScanImageLinks(std::string_view page, const ReferenceResolver& r
   return RunScanner(page, resolver, kImageLinkScan, kLinkedImagesPair, lists, files);
 }
 
-std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files) {
-  return files.WriteRecord(workfile::kGallery, BuildGalleryPage(lists.Links[kShownImagesPair],
-                                                                lists.frmList[kShownImagesPair]));
+std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files,
+                                 const std::vector<CensusImage>& census) {
+  return files.WriteRecord(
+      workfile::kGallery,
+      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census));
 }
 
 AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, ListPairs& lists) {
-  AnalysisResult result{files.PathOf(workfile::kSourceView), files.PathOf(workfile::kGallery), {}};
+  AnalysisResult result{
+      files.PathOf(workfile::kSourceView), files.PathOf(workfile::kGallery), {}, {}};
   const auto note = [&](std::string_view fileName, std::error_code error) {
     if (error) result.failures.push_back({files.PathOf(fileName), error});
   };
@@ -55,9 +58,11 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
   note(workfile::kCheckImagesClean, ScanImageTags(source, resolver, lists, files));
   note(workfile::kCheckImagesClean, ScanImageLinks(source, resolver, lists, files));
 
-  note(workfile::kGallery, WriteGalleryPage(lists, files));
+  result.census = TakeCensus(page.liveImages, source, resolver);
+
+  note(workfile::kGallery, WriteGalleryPage(lists, files, result.census));
   note(workfile::kSourceView, files.WriteRecord(workfile::kSourceView, [&](TextSink& view) {
-    WriteSourceView(source, lists, view);
+    WriteSourceView(source, lists, result.census, view);
   }));
   if (std::error_code error = files.ResetWorkFiles(); error) {
     result.failures.push_back({files.Folder(), error});

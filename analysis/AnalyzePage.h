@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "analysis/ImageCensus.h"
 #include "analysis/WorkFiles.h"
 
 namespace velmora {
@@ -40,6 +41,9 @@ struct PageSnapshot {
   std::string bodyHtml;     // the body element's outerHTML; empty when there is no HTML body
   std::string locationUrl;  // the URL of the page shown
   std::string baseUrl;      // the document's base URL; empty means the location URL
+  // The picture elements of the live document, with what the engine knows of them; empty for a
+  // saved page, whose census comes from its markup alone.
+  std::vector<ImageElement> liveImages = {};
 };
 
 // A work file that could not be written; the analysis went on without it.
@@ -49,10 +53,12 @@ struct WorkFileFailure {
 };
 
 // What the window needs after an analysis: the two files to show in the "Source Code" and
-// "Images" panes, and what went wrong on the way (nothing is shown to the user for it).
+// "Images" panes, the image census beside the two list pairs, and what went wrong on the way
+// (nothing is shown to the user for it).
 struct AnalysisResult {
   std::filesystem::path sourceView;
   std::filesystem::path gallery;
+  std::vector<CensusImage> census;
   std::vector<WorkFileFailure> failures;
 };
 
@@ -63,13 +69,15 @@ std::error_code ScanImageTags(std::string_view page, const ReferenceResolver& re
 std::error_code ScanImageLinks(std::string_view page, const ReferenceResolver& resolver,
                                ListPairs& lists, const WorkFiles& files);
 
-// Writes "imagepage.html" from pair 1.
-std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files);
+// Writes "imagepage.html" from pair 1, then the census's pictures that pair 1 does not show.
+std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files,
+                                 const std::vector<CensusImage>& census = {});
 
 // One analysis, in order: the page source to "checkImages.txt"; both pairs cleared; the
-// image-tag scanner, then the linked-image scanner; the gallery "imagepage.html"; the source view
-// "source.htm"; the scratch files emptied. A failing file step is skipped and recorded, never
-// fatal: the panes are always sent to the two view files.
+// image-tag scanner, then the linked-image scanner; the image census (live elements, then the
+// markup); the gallery "imagepage.html"; the source view "source.htm"; the scratch files emptied.
+// A failing file step is skipped and recorded, never fatal: the panes are always sent to the two
+// view files.
 AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, ListPairs& lists);
 
 }  // namespace velmora

@@ -3,14 +3,17 @@
 #include <algorithm>
 
 #include "analysis/HtmlText.h"
+#include "analysis/TextSearch.h"
 #include "analysis/UrlHelpers.h"
 
 namespace velmora {
 
-std::string GalleryEntry(std::string_view storedUrl) {
-  const std::string caption = html::EscapeText(storedUrl);
-  std::string url =
-      HasScheme(storedUrl) ? std::string(storedUrl) : "http://" + std::string(storedUrl);
+namespace {
+
+// An inline picture's caption shows the start of its data: URL only.
+constexpr std::size_t kDataUrlCaptionLength = 48;
+
+std::string Entry(const std::string& url, const std::string& caption) {
   if (!IsLinkableUrl(url)) return caption + "<BR><BR><BR>";
   const std::string u = html::EscapeAttribute(url);
   std::string entry;
@@ -20,11 +23,45 @@ std::string GalleryEntry(std::string_view storedUrl) {
   return entry;
 }
 
+}  // namespace
+
+std::string GalleryEntry(std::string_view storedUrl) {
+  std::string url =
+      HasScheme(storedUrl) ? std::string(storedUrl) : "http://" + std::string(storedUrl);
+  return Entry(url, html::EscapeText(storedUrl));
+}
+
+std::string GalleryEntry(const CensusImage& image) {
+  std::string caption;
+  if (text::StartsWithNoCase(image.url, "data:") && image.url.size() > kDataUrlCaptionLength) {
+    caption =
+        html::EscapeText(std::string_view(image.url).substr(0, kDataUrlCaptionLength)) + "\u2026";
+  } else {
+    caption = html::EscapeText(image.url);
+  }
+  caption.append(" (").append(KindName(image.kind));
+  if (image.width > 0 && image.height > 0) {
+    caption.append(", ")
+        .append(std::to_string(image.width))
+        .append(" \u00D7 ")
+        .append(std::to_string(image.height));
+  } else if (image.width > 0) {
+    caption.append(", ").append(std::to_string(image.width)).append(" px wide");
+  }
+  caption.append(")");
+  return Entry(image.url, caption);
+}
+
 std::string BuildGalleryPage(const std::vector<std::string>& links,
-                             const std::vector<std::string>& names) {
+                             const std::vector<std::string>& names,
+                             const std::vector<CensusImage>& census) {
   std::string page;
   const std::size_t count = std::min(names.size(), links.size());
   for (std::size_t i = 0; i < count; ++i) page.append(GalleryEntry(links[i]));
+  const std::vector<const CensusImage*> further = ImagesBeyond(links, census);
+  if (further.empty()) return page;
+  page.append(kFurtherImagesHeading);
+  for (const CensusImage* image : further) page.append(GalleryEntry(*image));
   return page;
 }
 

@@ -1,10 +1,13 @@
 // The "Images" view: every image the page shows through an image tag, one below the other, each
-// a link to itself and captioned with its URL.
+// a link to itself and captioned with its URL; then, under a heading of their own, the further
+// pictures the image census found.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "analysis/ImageCensus.h"
 
 namespace velmora {
 
@@ -13,8 +16,17 @@ namespace velmora {
 // that may not be linked (see IsLinkableUrl) gives its caption alone, as plain text.
 std::string GalleryEntry(std::string_view storedUrl);
 
-// The gallery text for the image pair: one entry per name, in list order, all on one line.
+// The entry of a census image, in the same format; its caption is the URL, the kind and the size
+// where known ("https://host/a.jpg (lazy, 1600 × 900)").
+std::string GalleryEntry(const CensusImage& image);
+
+// The heading above the census entries.
+inline constexpr std::string_view kFurtherImagesHeading = "<h3>Further images the page shows</h3>";
+
+// The gallery text: one entry per name of the image pair, in list order; then, when the census
+// holds pictures the pair does not show, the heading and one entry for each. All on one line.
 std::string BuildGalleryPage(const std::vector<std::string>& links,
-                             const std::vector<std::string>& names);
+                             const std::vector<std::string>& names,
+                             const std::vector<CensusImage>& census = {});
 
 }  // namespace velmora

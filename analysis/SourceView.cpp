@@ -1,10 +1,12 @@
 #include "analysis/SourceView.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -40,20 +42,65 @@ struct Link {
   std::string_view url;
 };
 
-// The names to link, each once, with the URL it links to.
-std::vector<Link> CollectLinks(const ListPairs& lists) {
+// The names to link, each once, with the URL it links to: pair 0's, pair 1's, then the census's.
+std::vector<Link> CollectLinks(const ListPairs& lists, const std::vector<CensusImage>& census,
+                               std::vector<std::string>& censusNames) {
   std::vector<Link> links;
-  std::unordered_map<std::string_view, std::size_t> index;
+  std::unordered_set<std::string_view> known;
+  const auto add = [&](std::string_view name, std::string_view url) {
+    if (name.empty() || !IsLinkableUrl(url)) return;
+    if (known.insert(name).second) links.push_back({name, url});
+  };
   for (int pair = 0; pair < 2; ++pair) {
     const auto& names = lists.frmList[pair];
     const auto& urls = lists.Links[pair];
     const std::size_t count = std::min(names.size(), urls.size());
-    for (std::size_t i = 0; i < count; ++i) {
-      if (names[i].empty() || !IsLinkableUrl(urls[i])) continue;
-      if (index.emplace(names[i], links.size()).second) links.push_back({names[i], urls[i]});
+    for (std::size_t i = 0; i < count; ++i) add(names[i], urls[i]);
+  }
+  // The names of the other URLs are made here; they must stay put while `links` points at them.
+  std::size_t others = 0;
+  for (const CensusImage& image : census) others += image.alsoAt.size();
+  censusNames.reserve(others);
+  for (const CensusImage& image : census) {
+    add(image.name, image.url);
+    for (const std::string& url : image.alsoAt) {
+      censusNames.push_back(ImageFileName(url));
+      add(censusNames.back(), url);
     }
   }
   return links;
+}
+
+// True when `pos` lies inside a character reference of the text ("&#039;", "&#x27;", "&amp;"),
+// after its "&": a name that starts or ends there would split the reference.
+bool InsideCharacterReference(std::string_view text, std::size_t pos) {
+  constexpr std::size_t kLongestReference = 40;
+  const std::size_t from = pos > kLongestReference ? pos - kLongestReference : 0;
+  std::size_t amp = pos;  // scanning back, text[amp - 1] is the character looked at
+  while (amp > from && text[amp - 1] != '&') {
+    const char c = text[amp - 1];
+    if (!g_ascii_isalnum(c) && c != '#') return false;
+    --amp;
+  }
+  if (amp == 0 || text[amp - 1] != '&') return false;
+  std::size_t end = amp;
+  if (end < text.size() && text[end] == '#') {
+    // Numeric: "&#" digits or "&#x" hex digits, the ";" optional.
+    ++end;
+    const bool hex = end < text.size() && (text[end] == 'x' || text[end] == 'X');
+    if (hex) ++end;
+    const std::size_t digits = end;
+    while (end < text.size() && (hex ? g_ascii_isxdigit(text[end]) : g_ascii_isdigit(text[end])))
+      ++end;
+    if (end == digits) return false;
+    if (end < text.size() && text[end] == ';') ++end;
+  } else {
+    // Named: letters and digits, then ";".
+    while (end < text.size() && g_ascii_isalnum(text[end])) ++end;
+    if (end == amp || end >= text.size() || text[end] != ';') return false;
+    ++end;
+  }
+  return pos < end;
 }
 
 struct Match {
@@ -215,8 +262,10 @@ std::string EscapeSourceForView(std::string_view source) {
   return out.Take();
 }
 
-void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& out) {
-  const std::vector<Link> links = CollectLinks(lists);
+void WriteSourceView(std::string_view source, const ListPairs& lists,
+                     const std::vector<CensusImage>& census, TextSink& out) {
+  std::vector<std::string> censusNames;
+  const std::vector<Link> links = CollectLinks(lists, census, censusNames);
   if (links.empty() || source.size() > std::numeric_limits<std::uint32_t>::max()) {
     AppendEscaped(out, source);
     return;
@@ -227,6 +276,11 @@ void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& 
   std::size_t done = 0;
   for (const Match& match : matcher.LongestMatches(source)) {
     if (match.position < done) continue;  // inside the name linked last
+    const std::size_t end = match.position + matcher.NameLength(match.id);
+    if (InsideCharacterReference(source, match.position) ||
+        (end < source.size() && InsideCharacterReference(source, end))) {
+      continue;
+    }
     AppendEscaped(out, source.substr(done, match.position - done));
     if (hrefs[match.id].empty()) hrefs[match.id] = html::EscapeAttribute(links[match.id].url);
     out.Append("<a href='");
@@ -234,14 +288,15 @@ void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& 
     out.Append("'>");
     AppendEscaped(out, links[match.id].name);
     out.Append("</a>");
-    done = match.position + matcher.NameLength(match.id);
+    done = end;
   }
   AppendEscaped(out, source.substr(done));
 }
 
-std::string BuildSourceView(std::string_view source, const ListPairs& lists) {
+std::string BuildSourceView(std::string_view source, const ListPairs& lists,
+                            const std::vector<CensusImage>& census) {
   StringSink out;
-  WriteSourceView(source, lists, out);
+  WriteSourceView(source, lists, census, out);
   return out.Take();
 }
 

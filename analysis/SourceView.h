@@ -4,7 +4,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "analysis/ImageCensus.h"
 #include "analysis/TextSink.h"
 
 namespace velmora {
@@ -18,9 +20,13 @@ std::string EscapeSourceForView(std::string_view source);
 // The source view of a page: the escaped text in which, from left to right, the longest
 // recorded file name that starts at each position becomes "<a href='URL'>name</a>" (the URL of
 // pair 0 where both pairs hold the name). Names are matched in the page's own text, exactly and
-// in any surroundings, never inside inserted anchors or escapes. A name whose URL may not be
-// linked (see IsLinkableUrl) stays plain text.
-void WriteSourceView(std::string_view source, const ListPairs& lists, TextSink& out);
-std::string BuildSourceView(std::string_view source, const ListPairs& lists);
+// in any surroundings, never inside inserted anchors or escapes, and never inside a character
+// reference of the page ("&#039;" stays whole). A name whose URL may not be linked (see
+// IsLinkableUrl) stays plain text. The file names of the census's pictures (their own and their
+// other URLs') are linked too, where neither pair holds the name.
+void WriteSourceView(std::string_view source, const ListPairs& lists,
+                     const std::vector<CensusImage>& census, TextSink& out);
+std::string BuildSourceView(std::string_view source, const ListPairs& lists,
+                            const std::vector<CensusImage>& census = {});
 
 }  // namespace velmora

@@ -17,9 +17,11 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 #include "analysis/AnalyzePage.h"
+#include "analysis/GalleryPage.h"
 #include "analysis/HtmlText.h"
 #include "analysis/UrlHelpers.h"
 #include "analysis/WorkFiles.h"
@@ -33,6 +35,7 @@ constexpr std::string_view kCrLf = "\r\n";
 // What one analysis left behind.
 struct AnalysisRun {
   ListPairs lists;
+  std::vector<CensusImage> census;
   std::vector<std::string> failures;         // work files that could not be written
   std::map<std::string, std::string> files;  // every file of the folder, by name
   std::filesystem::path sourceView;          // as the result names them, made relative
@@ -88,6 +91,7 @@ std::optional<AnalysisRun> AnalyzeInFreshFolder(const PageSnapshot& page, bool s
   for (const WorkFileFailure& failure : result.failures) {
     run.failures.push_back(failure.path.string() + ": " + failure.error.message());
   }
+  run.census = result.census;
   run.sourceView = result.sourceView.lexically_relative(folder.Path());
   run.gallery = result.gallery.lexically_relative(folder.Path());
   std::error_code error;
@@ -196,27 +200,33 @@ std::optional<ParsedAttribute> QuotedValueAt(std::string_view text, std::size_t 
 }
 
 // The names the source view may link, each with the URLs it may link to: pair 0 first, then pair
-// 1, skipping empty names and URLs that may not be linked. Keyed by the name as the view shows
-// it (two names can look the same once escaped, hence a list).
-std::unordered_map<std::string, std::vector<std::string>> LinkableNames(const ListPairs& lists) {
+// 1, then the census's pictures, skipping empty names and URLs that may not be linked. Keyed by
+// the name as the view shows it (two names can look the same once escaped, hence a list).
+std::unordered_map<std::string, std::vector<std::string>> LinkableNames(
+    const ListPairs& lists, const std::vector<CensusImage>& census) {
   std::unordered_map<std::string, std::vector<std::string>> byShownName;
   std::unordered_set<std::string> taken;
+  const auto add = [&](const std::string& name, const std::string& url) {
+    if (name.empty() || !IsLinkableUrl(url) || !taken.insert(name).second) return;
+    byShownName[EscapedForView(name)].push_back(url);
+  };
   for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
     for (std::size_t i = 0; i < lists.frmList[pair].size(); ++i) {
-      const std::string& name = lists.frmList[pair][i];
-      const std::string& url = lists.Links[pair][i];
-      if (name.empty() || !IsLinkableUrl(url) || !taken.insert(name).second) continue;
-      byShownName[EscapedForView(name)].push_back(url);
+      add(lists.frmList[pair][i], lists.Links[pair][i]);
     }
+  }
+  for (const CensusImage& image : census) {
+    add(image.name, image.url);
+    for (const std::string& url : image.alsoAt) add(ImageFileName(url), url);
   }
   return byShownName;
 }
 
 std::string CheckSourceView(std::string_view record, const std::string& source,
-                            const ListPairs& lists) {
+                            const ListPairs& lists, const std::vector<CensusImage>& census) {
   constexpr std::string_view kFile = "source.htm";
   constexpr std::string_view kOpen = "<a href='";
-  const auto linkable = LinkableNames(lists);
+  const auto linkable = LinkableNames(lists, census);
   std::string plain;  // the view with its links taken out
   std::optional<std::string> openUrl;
   std::size_t textStart = 0;
@@ -274,56 +284,114 @@ std::string CheckSourceView(std::string_view record, const std::string& source,
   return {};
 }
 
-std::string CheckGallery(std::string_view record, const ListPairs& lists) {
+// One gallery entry at `p`: a link and image of `linked` (when it may be linked), then a caption
+// that is escaped and reads `caption` up to its first " (" when `captionPrefix` is set, or whole.
+// Returns the position after the entry, or a problem.
+std::variant<std::size_t, std::string> CheckGalleryEntry(std::string_view record, std::size_t p,
+                                                         const std::string& entryName,
+                                                         const std::string& linked,
+                                                         const std::string& caption,
+                                                         bool captionPrefix) {
   constexpr std::string_view kFile = "imagepage.html";
   constexpr std::string_view kOpen = "<a href='";
   constexpr std::string_view kImage = "><img src='";
   constexpr std::string_view kClose = "></a><BR>";
   constexpr std::string_view kEnd = "<BR><BR><BR>";
+  if (record.substr(p).starts_with(kOpen)) {
+    const std::optional<ParsedAttribute> href = QuotedValueAt(record, p + kOpen.size());
+    if (!href || !record.substr(href->end).starts_with(kImage)) {
+      return entryName + " has a malformed link";
+    }
+    const std::optional<ParsedAttribute> src = QuotedValueAt(record, href->end + kImage.size());
+    if (!src || !record.substr(src->end).starts_with(kClose)) {
+      return entryName + " has a malformed image";
+    }
+    for (const std::string* raw : {&href->raw, &src->raw}) {
+      if (std::string e = CheckAttributeText(kFile, *raw); !e.empty()) return e;
+      const std::string url = html::DecodeCharacterReferences(*raw);
+      if (std::string e = CheckLinkTarget(kFile, url); !e.empty()) return e;
+      if (url != linked) {
+        return entryName + " links or shows " + Quoted(url) + " instead of " + Quoted(linked);
+      }
+    }
+    p = src->end + kClose.size();
+  } else if (IsLinkableUrl(linked)) {
+    return entryName + " is a linkable URL shown without its image";
+  }
+  const std::size_t end = record.find(kEnd, p);
+  if (end == std::string_view::npos) return entryName + " does not end with three <BR>";
+  const std::string_view shown = record.substr(p, end - p);
+  if (shown.find_first_of("<>\"'") != std::string_view::npos) {
+    return entryName + " has a caption that is not escaped: " + Quoted(shown);
+  }
+  std::string decoded = html::DecodeCharacterReferences(shown);
+  if (captionPrefix) decoded = decoded.substr(0, decoded.rfind(" ("));
+  const bool same = captionPrefix && caption.starts_with("data:")
+                        ? caption.starts_with(decoded.substr(0, decoded.rfind("\u2026")))
+                        : decoded == caption;
+  if (!same) return entryName + " is captioned " + Quoted(shown);
+  return end + kEnd.size();
+}
+
+std::string CheckGallery(std::string_view record, const ListPairs& lists,
+                         const std::vector<CensusImage>& census) {
   const std::vector<std::string>& urls = lists.Links[kShownImagesPair];
   std::size_t p = 0;
   for (std::size_t n = 0; n < urls.size(); ++n) {
     const std::string& stored = urls[n];
     const std::string entryName =
         "imagepage.html entry " + std::to_string(n) + " (" + Quoted(stored) + ")";
-    const std::string_view rest = record.substr(p);
-    if (rest.starts_with(kOpen)) {
-      const std::optional<ParsedAttribute> href = QuotedValueAt(record, p + kOpen.size());
-      if (!href || !record.substr(href->end).starts_with(kImage)) {
-        return entryName + " has a malformed link";
-      }
-      const std::optional<ParsedAttribute> src = QuotedValueAt(record, href->end + kImage.size());
-      if (!src || !record.substr(src->end).starts_with(kClose)) {
-        return entryName + " has a malformed image";
-      }
-      for (const std::string* raw : {&href->raw, &src->raw}) {
-        if (std::string e = CheckAttributeText(kFile, *raw); !e.empty()) return e;
-        const std::string url = html::DecodeCharacterReferences(*raw);
-        if (std::string e = CheckLinkTarget(kFile, url); !e.empty()) return e;
-        const std::string expected = HasScheme(stored) ? stored : "http://" + stored;
-        if (url != expected) {
-          return entryName + " links or shows " + Quoted(url) + " instead of " + Quoted(expected);
-        }
-      }
-      p = src->end + kClose.size();
-    } else {
-      const std::string linked = HasScheme(stored) ? stored : "http://" + stored;
-      if (IsLinkableUrl(linked)) return entryName + " is a linkable URL shown without its image";
-    }
-    const std::size_t end = record.find(kEnd, p);
-    if (end == std::string_view::npos) return entryName + " does not end with three <BR>";
-    const std::string_view caption = record.substr(p, end - p);
-    if (caption.find_first_of("<>\"'") != std::string_view::npos) {
-      return entryName + " has a caption that is not escaped: " + Quoted(caption);
-    }
-    if (html::DecodeCharacterReferences(caption) != stored) {
-      return entryName + " is captioned " + Quoted(caption);
-    }
-    p = end + kEnd.size();
+    const std::string linked = HasScheme(stored) ? stored : "http://" + stored;
+    auto next = CheckGalleryEntry(record, p, entryName, linked, stored, false);
+    if (std::holds_alternative<std::string>(next)) return std::get<std::string>(next);
+    p = std::get<std::size_t>(next);
   }
-  if (p != record.size()) {
+  // The census's pictures that pair 1 does not show, under their heading, each once.
+  // Pair 1 gives plain relative references the host rewrite: a census URL counts as shown in
+  // either form.
+  std::unordered_set<std::string> shown(urls.begin(), urls.end());
+  const ReferenceResolver absolute("");
+  const auto isShown = [&](const std::string& url) {
+    return shown.contains(url) || shown.contains(absolute.Resolve(url, true).value_or(url));
+  };
+  std::vector<const CensusImage*> further;
+  for (const CensusImage& image : census) {
+    bool inPair = isShown(image.url);
+    for (const std::string& url : image.alsoAt) inPair = inPair || isShown(url);
+    if (!inPair) further.push_back(&image);
+  }
+  if (p == record.size()) {
+    if (!further.empty()) return "imagepage.html leaves out the census's further pictures";
+    return {};
+  }
+  if (!record.substr(p).starts_with(kFurtherImagesHeading)) {
     return "imagepage.html holds more than its " + std::to_string(urls.size()) +
            " entries: " + Quoted(record.substr(p, 60));
+  }
+  p += kFurtherImagesHeading.size();
+  std::size_t n = 0;
+  for (const CensusImage* image : further) {
+    const std::string entryName =
+        "imagepage.html census entry " + std::to_string(n++) + " (" + Quoted(image->url) + ")";
+    auto next = CheckGalleryEntry(record, p, entryName, image->url, image->url, true);
+    if (std::holds_alternative<std::string>(next)) return std::get<std::string>(next);
+    p = std::get<std::size_t>(next);
+  }
+  if (p != record.size()) {
+    return "imagepage.html holds more than its entries: " + Quoted(record.substr(p, 60));
+  }
+  return {};
+}
+
+// Every census picture once, by an absolute URL the gallery may show.
+std::string CheckCensus(const std::vector<CensusImage>& census) {
+  std::unordered_set<std::string_view> urls;
+  for (const CensusImage& image : census) {
+    if (!IsLinkableUrl(image.url)) return "the census holds a URL that may not be linked";
+    if (!urls.insert(image.url).second) return "the census holds " + Quoted(image.url) + " twice";
+    for (const std::string& url : image.alsoAt) {
+      if (url == image.url) return "a census picture names its own URL among its others";
+    }
   }
   return {};
 }
@@ -381,11 +449,12 @@ std::string CheckFiles(const AnalysisRun& run, const std::string& source) {
     const std::string& content = run.files.at(std::string(name));
     return std::string_view(content).substr(0, content.size() - kCrLf.size());
   };
-  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists);
+  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists, run.census);
       !e.empty()) {
     return e;
   }
-  return CheckGallery(record(workfile::kGallery), run.lists);
+  if (std::string e = CheckCensus(run.census); !e.empty()) return e;
+  return CheckGallery(record(workfile::kGallery), run.lists, run.census);
 }
 
 std::string CompareRuns(const AnalysisRun& a, const AnalysisRun& b) {

@@ -5,6 +5,9 @@
 #include <sigc++/signal.h>
 
 #include <string>
+#include <vector>
+
+#include "analysis/ImageCensus.h"
 
 namespace Gtk {
 class Widget;
@@ -37,6 +40,9 @@ class BrowserControl {
   virtual std::string Document() const = 0;
   // The document's base URL, read with Document(); "" when unknown.
   virtual std::string BaseURL() const = 0;
+  // The picture elements of the page shown, read with Document(): what the image census needs
+  // of the live document (the URLs the engine chose, loaded sizes, computed backgrounds).
+  virtual const std::vector<ImageElement>& ImageElements() const = 0;
 
   virtual bool Visible() const = 0;
   virtual void SetVisible(bool visible) = 0;

@@ -4,6 +4,7 @@
 
 #include <gtkmm/main.h>
 #include <gtkmm/widget.h>
+#include <json-glib/json-glib.h>
 #include <webkit2/webkit2.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "hosted/AddressFixup.h"
+#include "hosted/PageReadScript.h"
 
 namespace velmora {
 
@@ -19,13 +21,6 @@ namespace {
 // Our own script world: the page's scripts run in another one, so they cannot redefine the
 // getters this reads with (Element.prototype.outerHTML, document.body) nor see our script.
 constexpr const char* kReadWorld = "velmora-page-reader";
-
-// Returns [body outerHTML or "", base URI or ""].
-constexpr const char* kReadPageScript =
-    "(function () {"
-    "  var body = document.body;"
-    "  return [body ? body.outerHTML : '', document.baseURI || ''];"
-    "})()";
 
 constexpr const char* kDefaultCharset = "UTF-8";
 constexpr const char* kDoneText = "Done";
@@ -46,6 +41,64 @@ std::string ArrayString(JSCValue* array, guint index) {
   std::string out = jsc_value_is_string(item) ? TakeString(jsc_value_to_string(item)) : "";
   g_object_unref(item);
   return out;
+}
+
+std::string Member(JsonObject* object, const char* name) {
+  return Text(json_object_get_string_member_with_default(object, name, ""));
+}
+
+std::vector<std::string> StringArray(JsonObject* object, const char* name) {
+  std::vector<std::string> out;
+  JsonArray* array = json_object_get_array_member(object, name);
+  const guint length = array ? json_array_get_length(array) : 0;
+  for (guint i = 0; i < length; ++i) {
+    JsonNode* node = json_array_get_element(array, i);
+    out.push_back(JSON_NODE_HOLDS_VALUE(node) ? Text(json_node_get_string(node)) : "");
+  }
+  return out;
+}
+
+int Size(JsonObject* object, const char* name) {
+  const gint64 value = json_object_get_int_member_with_default(object, name, 0);
+  return value > 0 && value < (1 << 30) ? static_cast<int>(value) : 0;
+}
+
+// The census records of the page read (see page-read.js); a record that is not what the script
+// writes is skipped.
+std::vector<ImageElement> ParseImageElements(const std::string& json) {
+  std::vector<ImageElement> elements;
+  JsonParser* parser = json_parser_new_immutable();
+  GError* error = nullptr;
+  if (!json_parser_load_from_data(parser, json.data(), static_cast<gssize>(json.size()), &error)) {
+    g_warning("Could not read the page's images: %s", error->message);
+    g_error_free(error);
+    g_object_unref(parser);
+    return elements;
+  }
+  JsonNode* root = json_parser_get_root(parser);
+  JsonArray* records = root && JSON_NODE_HOLDS_ARRAY(root) ? json_node_get_array(root) : nullptr;
+  const guint count = records ? json_array_get_length(records) : 0;
+  elements.reserve(count);
+  for (guint i = 0; i < count; ++i) {
+    JsonNode* node = json_array_get_element(records, i);
+    if (!JSON_NODE_HOLDS_OBJECT(node)) continue;
+    JsonObject* record = json_node_get_object(node);
+    ImageElement element;
+    element.tag = Member(record, "t");
+    element.currentUrl = Member(record, "u");
+    element.naturalWidth = Size(record, "w");
+    element.naturalHeight = Size(record, "h");
+    element.computedBackground = Member(record, "b");
+    element.pictureSources = StringArray(record, "s");
+    std::vector<std::string> attributes = StringArray(record, "a");
+    for (std::size_t a = 0; a + 1 < attributes.size(); a += 2) {
+      // The DOM gives HTML attribute names in lower case already.
+      element.attributes.emplace_back(std::move(attributes[a]), std::move(attributes[a + 1]));
+    }
+    elements.push_back(std::move(element));
+  }
+  g_object_unref(parser);
+  return elements;
 }
 
 std::string TerminationText(WebKitWebProcessTerminationReason reason) {
@@ -182,6 +235,7 @@ struct WebKitBrowserControl::Handlers {
     if (value && jsc_value_is_array(value)) {
       snapshot.bodyHtml = ArrayString(value, 0);
       snapshot.baseUrl = ArrayString(value, 1);
+      snapshot.imageElements = ParseImageElements(ArrayString(value, 2));
     } else {
       snapshot.failure = error ? error->message : "the page gave no answer";
     }
@@ -195,7 +249,8 @@ struct WebKitBrowserControl::Handlers {
   }
 };
 
-WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo)
+WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo,
+                                           PageScripts scripts)
     : engine_(engine), self_(std::make_shared<WebKitBrowserControl*>(this)) {
   if (relatedTo && &relatedTo->engine_ != &engine) {
     throw std::invalid_argument("a related browser control must come from the same engine");
@@ -217,11 +272,18 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   }
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
 
+  if (scripts == PageScripts::kOff) {
+    WebKitSettings* own = webkit_settings_new();
+    webkit_web_view_set_settings(view_, own);
+    g_object_unref(own);
+  }
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   // Pages without a charset declaration (the generated panes among them) are read as UTF-8.
   webkit_settings_set_default_charset(settings, kDefaultCharset);
-  // Our own page reads are scripts: with JavaScript off they would never answer.
+  // Our own page reads are scripts: with JavaScript off they would never answer. A page's own
+  // scripts are its markup's; those can be turned off alone.
   webkit_settings_set_enable_javascript(settings, TRUE);
+  webkit_settings_set_enable_javascript_markup(settings, scripts == PageScripts::kOn);
 
   gtk_widget_show(widget);
   ConnectSignals();
@@ -312,7 +374,7 @@ void WebKitBrowserControl::StartPageRead() {
   CancelPageRead();
   pendingRead_ = g_cancellable_new();
   auto* read = new PageRead{self_, loadGeneration_, ++readSerial_};
-  webkit_web_view_evaluate_javascript(view_, kReadPageScript, -1, kReadWorld, nullptr, pendingRead_,
+  webkit_web_view_evaluate_javascript(view_, kPageReadScript, -1, kReadWorld, nullptr, pendingRead_,
                                       Handlers::on_view_page_read, read);
 }
 
@@ -331,6 +393,7 @@ void WebKitBrowserControl::FinishPageRead(const PageRead& read, PageSnapshotText
   if (!snapshot.failure.empty()) g_warning("Could not read the page: %s", snapshot.failure.c_str());
   document_ = std::move(snapshot.bodyHtml);
   baseUrl_ = std::move(snapshot.baseUrl);
+  imageElements_ = std::move(snapshot.imageElements);
   StatusTextChange.emit(kDoneText);
   // Last: a handler may navigate again, or even close the window that owns this control.
   DownloadComplete.emit();

@@ -2,12 +2,14 @@
 // signals are wired in one place (ConnectSignals) and raised again as the events of
 // BrowserControl. When a page finishes loading, its body is read in a script world of our own
 // (a page script cannot change what we read) and kept as the snapshot behind Document() and
-// BaseURL(); DownloadComplete follows that read.
+// BaseURL(); DownloadComplete follows that read. The same read takes the image census of the
+// live document (ImageElements()).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hosted/BrowserControl.h"
 #include "hosted/BrowserEngine.h"
@@ -17,12 +19,18 @@ typedef struct _GCancellable GCancellable;
 
 namespace velmora {
 
+// Whether the pages a control shows may run their own scripts. The control's own page reads run
+// either way.
+enum class PageScripts { kOn, kOff };
+
 class WebKitBrowserControl : public BrowserControl {
  public:
   // A view in the engine's web context. A control made `relatedTo` another shares that
   // control's web process (the panes that show generated pages cost no extra process); both
-  // must come from the same engine. Throws std::invalid_argument otherwise.
-  explicit WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo = nullptr);
+  // must come from the same engine. Throws std::invalid_argument otherwise. A control with page
+  // scripts off has settings of its own (a related view would otherwise share its relative's).
+  explicit WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo = nullptr,
+                                PageScripts scripts = PageScripts::kOn);
   // Takes the view out of its window; a read still running is abandoned.
   ~WebKitBrowserControl() override;
   WebKitBrowserControl(const WebKitBrowserControl&) = delete;
@@ -40,6 +48,7 @@ class WebKitBrowserControl : public BrowserControl {
   std::string LocationName() const override;
   std::string Document() const override { return document_; }
   std::string BaseURL() const override { return baseUrl_; }
+  const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
 
   bool Visible() const override;
   void SetVisible(bool visible) override;
@@ -56,6 +65,7 @@ class WebKitBrowserControl : public BrowserControl {
   struct PageSnapshotText {
     std::string bodyHtml;
     std::string baseUrl;
+    std::vector<ImageElement> imageElements;
     std::string failure;
   };
 
@@ -85,6 +95,7 @@ class WebKitBrowserControl : public BrowserControl {
 
   std::string document_;
   std::string baseUrl_;
+  std::vector<ImageElement> imageElements_;
 };
 
 }  // namespace velmora

@@ -479,8 +479,10 @@ void Form1::wb_TitleChange(int index, const std::string&) {
 
 bool Form1::AnalyzePage() {
   BrowserControl& page = wb(0);
-  const AnalysisResult views = velmora::AnalyzePage(
-      PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL()}, workFiles_, lists);
+  AnalysisResult views = velmora::AnalyzePage(
+      PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(), page.ImageElements()},
+      workFiles_, lists);
+  census = std::move(views.census);
   wb(1).Navigate(views.sourceView.string());
   wb(2).Navigate(views.gallery.string());
   return true;

@@ -114,8 +114,9 @@ class Form1 : public Gtk::Window {
   std::array<Gtk::MenuItem, 1> mnuHelpItem;
   std::array<Gtk::MenuItem, 1> mnuAboutItem;
 
-  // The two list pairs of the page analysis.
+  // The two list pairs of the page analysis, and beside them its image census.
   ListPairs lists;
+  std::vector<CensusImage> census;
   const WorkFiles& workFiles() const { return workFiles_; }
   OpenFileDialog& fileDialog() { return *fileDialog_; }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libglib2.0-dev libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libgl1-mesa-dri libx11-dev
+  libglib2.0-dev libjson-glib-dev libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsoup-3.0-dev
   clang clang-format libclang-rt-14-dev
   xvfb xauth imagemagick

@@ -65,8 +65,11 @@ int main(int argc, char** argv) {
   const auto openMainWindow = [&] {
     velmora::Form1Parts parts;
     auto pane0 = std::make_unique<velmora::WebKitBrowserControl>(browserEngine());
-    auto pane1 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get());
-    auto pane2 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get());
+    // Panes 1 and 2 show only the pages the analysis writes: no page script runs there.
+    auto pane1 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get(),
+                                                                 velmora::PageScripts::kOff);
+    auto pane2 = std::make_unique<velmora::WebKitBrowserControl>(*engine, pane0.get(),
+                                                                 velmora::PageScripts::kOff);
     parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
     parts.workFiles = velmora::WorkFiles(workFolder);
     parts.endProgram = [&app] { app->quit(); };

@@ -2,12 +2,14 @@
 // analysis, checked against the images the page shows.
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <json-glib/json-glib.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "analysis/GalleryPage.h"
 #include "support/TempFolder.h"
 
 namespace velmora {
@@ -147,7 +149,13 @@ TEST(VelmoraAnalyze, AModernPageGivesEveryImageItsAbsoluteUrl) {
         << run.out;
     EXPECT_NE(run.out.find((dir / "out" / "source.htm").string()), std::string::npos);
     EXPECT_NE(run.out.find((dir / "out" / "imagepage.html").string()), std::string::npos);
-    EXPECT_EQ(GallerySources(ReadFile(dir / "out" / "imagepage.html")), expected);
+    // The image tags' entries, then the one picture only the census sees (a lazy image).
+    const std::string gallery = ReadFile(dir / "out" / "imagepage.html");
+    const std::size_t heading = gallery.find(kFurtherImagesHeading);
+    ASSERT_NE(heading, std::string::npos);
+    EXPECT_EQ(GallerySources(gallery.substr(0, heading)), expected);
+    EXPECT_EQ(GallerySources(gallery.substr(heading)),
+              std::vector<std::string>{"https://static.example.org/site/photos/lazy/dunes.jpg"});
 
     const std::string view = ReadFile(dir / "out" / "source.htm");
     EXPECT_NE(view.find("<a href='https://static.example.org/site/photos/full/lighthouse.jpg'>"
@@ -172,6 +180,103 @@ TEST(VelmoraAnalyze, StandardInputAndTheFileAddressAsDefaultBase) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(GallerySources(ReadFile(dir / "in" / "imagepage.html")),
             std::vector<std::string>{"http://h.example/x/b.gif"});
+}
+
+// The strings of member `member` of each object of a JSON array.
+std::vector<std::string> Column(JsonArray* array, const char* member) {
+  std::vector<std::string> out;
+  for (guint i = 0; array && i < json_array_get_length(array); ++i) {
+    out.push_back(json_object_get_string_member(json_array_get_object_element(array, i), member));
+  }
+  return out;
+}
+
+TEST(VelmoraAnalyze, TheCensusAddsEveryFurtherPictureOnceAndJsonSaysTheSame) {
+  TempFolder dir;
+  const CliRun run =
+      Analyze({"--url", "https://news.example.com/world/today.html", "--json", "--out",
+               (dir / "out").string(), std::string(VELMORA_TEST_DATA) + "/census-news.html"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  JsonParser* parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, run.out.c_str(), -1, nullptr)) << run.out;
+  JsonObject* root = json_node_get_object(json_parser_get_root(parser));
+  EXPECT_STREQ(json_object_get_string_member(root, "url"),
+               "https://news.example.com/world/today.html");
+  JsonArray* census = json_object_get_array_member(root, "census");
+  const std::vector<std::string> shown =
+      Column(json_object_get_array_member(root, "shownImages"), "url");
+
+  // Every picture of the page once, in page order, with its kind; what a script writes into a
+  // string and what a comment holds are no pictures.
+  const std::string site = "https://news.example.com/";
+  const std::string here = site + "world/";
+  const std::vector<std::string> expected = {
+      "img " + site + "img/logo.svg",
+      "background " + site + "img/hero-2400.jpg",
+      "lazy " + here + "photos/storm-1.jpg",
+      "lazy " + here + "photos/storm-2-1440.jpg",
+      "picture " + here + "photos/boats-1600.jpg",
+      "picture " + here + "photos/gulls@2x.jpg",
+      "srcset " + here + "photos/crowd@2x.jpg",
+      "img " + here + "photos/2025/map.png",
+      "img " + here + "photos/2026/map.png",
+      "poster " + here + "media/briefing-poster.jpg",
+      "input " + site + "img/search.png",
+      "svg " + site + "img/chart.png",
+      "lazy " + site + "img/promo.jpg",
+  };
+  std::vector<std::string> kindsAndUrls;
+  const std::vector<std::string> kinds = Column(census, "kind");
+  const std::vector<std::string> urls = Column(census, "url");
+  for (std::size_t i = 0; i < urls.size(); ++i) kindsAndUrls.push_back(kinds[i] + " " + urls[i]);
+  EXPECT_EQ(kindsAndUrls, expected);
+  EXPECT_EQ(json_object_get_int_member(json_array_get_object_element(census, 3), "width"), 1440);
+
+  // The gallery: the image pair's entries exactly as the JSON lists them, then each picture the
+  // pair does not show (by any of its URLs), once.
+  const std::string gallery = ReadFile(dir / "out" / "imagepage.html");
+  const std::size_t heading = gallery.find(kFurtherImagesHeading);
+  ASSERT_NE(heading, std::string::npos);
+  EXPECT_EQ(GallerySources(gallery.substr(0, heading)), shown);
+  EXPECT_EQ(GallerySources(gallery.substr(heading)),
+            (std::vector<std::string>{site + "img/hero-2400.jpg", here + "photos/storm-2-1440.jpg",
+                                      here + "photos/gulls@2x.jpg", here + "photos/2026/map.png",
+                                      here + "media/briefing-poster.jpg", site + "img/search.png",
+                                      site + "img/chart.png", site + "img/promo.jpg"}));
+  EXPECT_NE(gallery.find(here + "photos/storm-2-1440.jpg (lazy, 1440 px wide)"), std::string::npos);
+
+  // The source view links the census's names too, and leaves the page's references whole.
+  const std::string view = ReadFile(dir / "out" / "source.htm");
+  for (const std::string name : {"storm-2-1440.jpg", "storm-2-480.jpg", "gulls@2x.jpg"}) {
+    EXPECT_NE(view.find("<a href='" + here + "photos/" + name + "'>" + name + "</a>"),
+              std::string::npos)
+        << name;
+  }
+  EXPECT_NE(view.find("Rock &#039;n&#039; roll"), std::string::npos);
+  g_object_unref(parser);
+}
+
+TEST(VelmoraAnalyze, AThousandLazyImagesBehindOnePlaceholder) {
+  TempFolder dir;
+  std::string page = "<body>";
+  for (int i = 0; i < 1000; ++i) {
+    page += "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\" data-src=\"p/" +
+            std::to_string(i) + ".jpg\">\n";
+  }
+  WriteFile(dir / "lazy.html", page + "</body>");
+  const CliRun run = Analyze({"--url", "http://h.example/", "--out", (dir / "out").string(),
+                              (dir / "lazy.html").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("1 images found, 0 linked images found\n"
+                         "1000 further pictures found by the image census"),
+            std::string::npos)
+      << run.out;
+  const std::string gallery = ReadFile(dir / "out" / "imagepage.html");
+  const std::vector<std::string> further =
+      GallerySources(gallery.substr(gallery.find(kFurtherImagesHeading)));
+  ASSERT_EQ(further.size(), 1000u);
+  EXPECT_EQ(further.front(), "http://h.example/p/0.jpg");
+  EXPECT_EQ(further.back(), "http://h.example/p/999.jpg");
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ class FakeBrowserControl : public BrowserControl {
     std::string title;
     std::string html;
     std::string base;
+    std::vector<ImageElement> images = {};
   };
 
   FakeBrowserControl() { widget_.show(); }
@@ -54,6 +55,7 @@ class FakeBrowserControl : public BrowserControl {
   }
   std::string Document() const override { return current_.html; }
   std::string BaseURL() const override { return current_.base; }
+  const std::vector<ImageElement>& ImageElements() const override { return current_.images; }
 
   bool Visible() const override { return widget_.get_visible(); }
   void SetVisible(bool visible) override { widget_.set_visible(visible); }

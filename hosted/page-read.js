@@ -1,0 +1,134 @@
+// Velmora's read of a finished page. It runs in a script world of Velmora's own, so the page's
+// scripts can neither see it nor change the getters it reads with. It returns
+// [body outerHTML or '', base URI or '', image census as JSON].
+//
+// The census lists the picture elements of the document with what the engine knows of them;
+// the browser turns them into the gallery's further images (analysis/ImageCensus.h). One record
+// per element: {t: element name, u: URL the engine chose, w, h: its loaded size,
+// a: [attribute name, value, ...], s: srcsets of the <source>s of its <picture>,
+// b: computed background-image}.
+(function () {
+  'use strict';
+  // The walk over every element's computed style stops after this long (a page of 100,000
+  // elements takes about 100 ms); the style sheets Velmora can read are looked at in full.
+  var WALK_BUDGET_MS = 25;
+  var SVG = 'http://www.w3.org/2000/svg';
+
+  var body = document.body;
+  var html = body ? body.outerHTML : '';
+  var census = '[]';
+  try {
+    census = JSON.stringify(takeCensus());
+  } catch (e) {
+    // The census adds to the page read; it never takes the page away.
+  }
+  return [html, document.baseURI || '', census];
+
+  function takeCensus() {
+    var started = performance.now();
+    var records = [];
+
+    function attributesOf(el) {
+      var out = [];
+      for (var i = 0; i < el.attributes.length; i++) {
+        out.push(el.attributes[i].name, el.attributes[i].value);
+      }
+      return out;
+    }
+    function record(el, currentUrl, width, height, sources, background) {
+      records.push({
+        t: el.localName,
+        u: currentUrl || '',
+        w: width || 0,
+        h: height || 0,
+        a: background ? [] : attributesOf(el),
+        s: sources || [],
+        b: background || ''
+      });
+    }
+    function each(selector, visit) {
+      var found = document.querySelectorAll(selector);
+      for (var i = 0; i < found.length; i++) visit(found[i]);
+    }
+
+    // Images: the candidate the engine chose, the size it loaded, the <picture>'s sources.
+    var images = document.images;
+    for (var i = 0; i < images.length; i++) {
+      var img = images[i];
+      var sources = [];
+      var parent = img.parentElement;
+      if (parent && parent.localName === 'picture') {
+        for (var c = parent.firstElementChild; c; c = c.nextElementSibling) {
+          if (c.localName !== 'source') continue;
+          var set = c.getAttribute('srcset') || c.getAttribute('data-srcset');
+          if (set) sources.push(set);
+        }
+      }
+      var loaded = img.complete && img.naturalWidth > 0;
+      record(img, img.currentSrc, loaded ? img.naturalWidth : 0, loaded ? img.naturalHeight : 0,
+             sources, '');
+    }
+    each('video[poster]', function (video) { record(video, video.poster); });
+    each('input', function (input) { if (input.type === 'image') record(input, input.src); });
+    each('image', function (image) { if (image.namespaceURI === SVG) record(image, ''); });
+    each('[data-bg],[data-background],[data-background-image],[data-bg-src]',
+         function (el) { record(el, ''); });
+    backgrounds(started, record);
+    return records;
+  }
+
+  // Computed backgrounds, of the elements that the readable style sheets and the style
+  // attributes give one; when a style sheet cannot be read (another origin's), of every element
+  // until the budget runs out.
+  function backgrounds(started, record) {
+    var seen = new Set();
+    function check(el) {
+      if (seen.has(el)) return;
+      seen.add(el);
+      var value = getComputedStyle(el).backgroundImage;
+      if (value && value.indexOf('url(') >= 0) record(el, '', 0, 0, [], value);
+    }
+    var selectors = [];
+    var unreadable = false;
+    function walkRules(list) {
+      for (var i = 0; i < list.length; i++) {
+        var rule = list[i];
+        if (rule.styleSheet) {
+          walkSheet(rule.styleSheet);  // @import
+          continue;
+        }
+        if (rule.selectorText !== undefined && rule.style) {
+          var image = rule.style.getPropertyValue('background-image');
+          if (image && image.indexOf('url(') >= 0) selectors.push(rule.selectorText);
+        }
+        if (rule.cssRules) walkRules(rule.cssRules);  // @media, @supports
+      }
+    }
+    function walkSheet(sheet) {
+      var list = null;
+      try {
+        list = sheet.cssRules;
+      } catch (e) {
+        list = null;
+      }
+      if (list) walkRules(list); else unreadable = true;
+    }
+    for (var s = 0; s < document.styleSheets.length; s++) walkSheet(document.styleSheets[s]);
+    for (var k = 0; k < selectors.length; k++) {
+      try {
+        var found = document.querySelectorAll(selectors[k]);
+        for (var f = 0; f < found.length; f++) check(found[f]);
+      } catch (e) {
+        // A selector only a style sheet understands (a pseudo-element): nothing to look at.
+      }
+    }
+    var styled = document.querySelectorAll('[style*="url(" i]');
+    for (var n = 0; n < styled.length; n++) check(styled[n]);
+    if (!unreadable) return;
+    var all = document.getElementsByTagName('*');
+    for (var e = 0; e < all.length; e++) {
+      if ((e & 255) === 0 && performance.now() - started > WALK_BUDGET_MS) break;
+      check(all[e]);
+    }
+  }
+})()
