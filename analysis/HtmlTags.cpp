@@ -101,7 +101,7 @@ class TagReader {
     tag_.selfClosing_ = false;
     tag_.attributes_.clear();
     while (i < s_.size() && !IsTagBlank(s_[i]) && s_[i] != '/' && s_[i] != '>') {
-      tag_.name_.push_back(g_ascii_tolower(s_[i]));
+      tag_.name_.push_back(text::AsciiLower(s_[i]));
       ++i;
     }
     const std::size_t next = Attributes(i);

@@ -95,9 +95,13 @@ std::optional<std::size_t> DecodeNamed(std::string_view s, std::string& out) {
 }
 
 std::string Escape(std::string_view text) {
+  // Most URLs hold nothing to escape.
+  const std::size_t first = text.find_first_of("&<>\"'");
+  if (first == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
+  out.append(text.substr(0, first));
+  for (char c : text.substr(first)) {
     switch (c) {
       case '&':
         out.append("&amp;");

@@ -37,6 +37,10 @@ constexpr std::array<std::string_view, 22> kLazyUrlAttributes{
 constexpr std::array<std::string_view, 4> kLazyBackgroundAttributes{
     "data-bg", "data-background", "data-background-image", "data-bg-src"};
 
+// The attributes the census reads, besides the data-* ones.
+constexpr std::array<std::string_view, 7> kCensusAttributes{"src",  "srcset",     "poster", "type",
+                                                            "href", "xlink:href", "style"};
+
 // A data: URL this short is a spacer or a blur, not a picture.
 constexpr std::size_t kShortestInlinePicture = 256;
 
@@ -114,14 +118,20 @@ bool ReadDescriptors(const std::vector<std::string_view>& descriptors, SrcsetCan
 }
 
 // The largest candidate: by width when one has a width, else by density; the first of equals.
-const SrcsetCandidate* Largest(const std::vector<SrcsetCandidate>& candidates) {
-  const SrcsetCandidate* best = nullptr;
-  for (const SrcsetCandidate& c : candidates) {
+// `sizeOf` gives a candidate's SrcsetCandidate.
+template <typename Candidate, typename SizeOf>
+const Candidate* Largest(const std::vector<Candidate>& candidates, SizeOf sizeOf) {
+  const Candidate* best = nullptr;
+  for (const Candidate& c : candidates) {
     if (best == nullptr) {
       best = &c;
-    } else if (c.width > 0 || best->width > 0) {
-      if (c.width > best->width) best = &c;
-    } else if (c.density > best->density) {
+      continue;
+    }
+    const SrcsetCandidate& size = sizeOf(c);
+    const SrcsetCandidate& bestSize = sizeOf(*best);
+    if (size.width > 0 || bestSize.width > 0) {
+      if (size.width > bestSize.width) best = &c;
+    } else if (size.density > bestSize.density) {
       best = &c;
     }
   }
@@ -166,7 +176,7 @@ std::size_t ReadCssUrl(std::string_view css, std::size_t i, std::string& url) {
 std::string PropertyName(std::string_view declaration, std::size_t colon) {
   std::string_view name = text::TrimAsciiBlanks(declaration.substr(0, colon));
   std::string lower(name);
-  for (char& c : lower) c = g_ascii_tolower(c);
+  for (char& c : lower) c = text::AsciiLower(c);
   return lower;
 }
 
@@ -278,9 +288,24 @@ std::vector<std::string> StyleBackgroundUrls(std::string_view style) {
   return urls;
 }
 
+std::optional<std::string> ImageCensusBuilder::Resolve(std::string_view reference) const {
+  std::optional<std::string> url = resolver_.Resolve(reference, false);
+  if (url && !IsLinkableUrl(*url)) url.reset();
+  return url;
+}
+
+std::size_t ImageCensusBuilder::UrlOf::operator()(std::size_t i) const noexcept {
+  return std::hash<std::string_view>{}((*images)[i].url);
+}
+
+bool ImageCensusBuilder::UrlOf::operator()(std::size_t a, std::size_t b) const noexcept {
+  return (*images)[a].url == (*images)[b].url;
+}
+
 void ImageCensusBuilder::Add(CensusImage image) {
-  if (image.url.empty() || !urls_.insert(image.url).second) return;
+  if (image.url.empty()) return;
   images_.push_back(std::move(image));
+  if (!urls_.insert(images_.size() - 1).second) images_.pop_back();
 }
 
 void ImageCensusBuilder::Add(const ImageElement& element) {
@@ -307,21 +332,14 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
     std::string url;
     SrcsetCandidate size;
   };
-  const auto resolve = [&](std::string_view reference) -> std::optional<std::string> {
-    std::optional<std::string> url = resolver_.Resolve(reference, false);
-    if (url && !IsLinkableUrl(*url)) return std::nullopt;
-    return url;
-  };
+  const auto resolve = [&](std::string_view reference) { return Resolve(reference); };
   const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into) {
     for (SrcsetCandidate& c : ParseSrcset(srcset)) {
       if (std::optional<std::string> url = resolve(c.url)) into.push_back({std::move(*url), c});
     }
   };
-  const auto largest = [](const std::vector<Candidate>& candidates) -> const Candidate* {
-    std::vector<SrcsetCandidate> sizes;
-    for (const Candidate& c : candidates) sizes.push_back(c.size);
-    const SrcsetCandidate* best = Largest(sizes);
-    return best ? &candidates[static_cast<std::size_t>(best - sizes.data())] : nullptr;
+  const auto largest = [](const std::vector<Candidate>& candidates) {
+    return Largest(candidates, [](const Candidate& c) -> const SrcsetCandidate& { return c.size; });
   };
 
   // What the lazy loader will put in place.
@@ -402,7 +420,7 @@ void ImageCensusBuilder::AddSingle(const std::string* reference, ImageKind kind,
   if (!element.currentUrl.empty()) {
     url = element.currentUrl;
   } else if (reference != nullptr) {
-    url = resolver_.Resolve(*reference, false);
+    url = Resolve(*reference);
   }
   if (!url || !IsLinkableUrl(*url) || (IsDataUrl(*url) && url->size() < kShortestInlinePicture)) {
     return;
@@ -418,13 +436,11 @@ void ImageCensusBuilder::AddSingle(const std::string* reference, ImageKind kind,
 // in a lazy loader's attribute.
 void ImageCensusBuilder::AddBackgrounds(const ImageElement& element) {
   const auto add = [&](const std::string& reference, ImageKind kind) {
-    std::optional<std::string> url = resolver_.Resolve(reference, false);
-    if (!url || !IsLinkableUrl(*url) || (IsDataUrl(*url) && url->size() < kShortestInlinePicture)) {
-      return;
-    }
+    const std::optional<std::string> url = Resolve(reference);
+    if (!url || (IsDataUrl(*url) && url->size() < kShortestInlinePicture)) return;
     CensusImage image;
     image.name = ImageFileName(*url);
-    image.url = std::move(*url);
+    image.url = *url;
     image.kind = kind;
     Add(std::move(image));
   };
@@ -481,7 +497,8 @@ std::vector<CensusImage> CensusFromMarkup(std::string_view markup,
     element.attributes.clear();
     for (const html::RawAttribute& a : tag.Attributes()) {
       std::string key(a.name);
-      for (char& c : key) c = g_ascii_tolower(c);
+      for (char& c : key) c = text::AsciiLower(c);
+      if (!IsOneOf(key, kCensusAttributes) && !key.starts_with("data-")) continue;
       if (element.Attribute(key) != nullptr) continue;  // the first of a name wins
       element.attributes.emplace_back(std::move(key), html::DecodeCharacterReferences(a.value));
     }
@@ -494,9 +511,11 @@ std::vector<CensusImage> CensusFromMarkup(std::string_view markup,
 
 std::vector<CensusImage> TakeCensus(const std::vector<ImageElement>& liveElements,
                                     std::string_view markup, const ReferenceResolver& resolver) {
+  std::vector<CensusImage> fromMarkup = CensusFromMarkup(markup, resolver);
+  if (liveElements.empty()) return fromMarkup;
   ImageCensusBuilder census(resolver);
   for (const ImageElement& element : liveElements) census.Add(element);
-  for (CensusImage& image : CensusFromMarkup(markup, resolver)) census.Add(std::move(image));
+  for (CensusImage& image : fromMarkup) census.Add(std::move(image));
   return census.Take();
 }
 

@@ -9,6 +9,8 @@
 // same rules, so a live picture and its markup give the same entry.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -79,20 +81,33 @@ class ImageCensusBuilder {
  public:
   // `resolver` resolves the page's references (page or base URL); it must outlive the builder.
   explicit ImageCensusBuilder(const ReferenceResolver& resolver) : resolver_(resolver) {}
+  ImageCensusBuilder(const ImageCensusBuilder&) = delete;
+  ImageCensusBuilder& operator=(const ImageCensusBuilder&) = delete;
 
   void Add(const ImageElement& element);
   // Adds an entry made elsewhere (another census), unless its URL is recorded already.
   void Add(CensusImage image);
-  std::vector<CensusImage> Take() { return std::move(images_); }
+  std::vector<CensusImage> Take() {
+    urls_.clear();
+    return std::move(images_);
+  }
 
  private:
+  // The absolute URL of a reference of the page, when it may be shown.
+  std::optional<std::string> Resolve(std::string_view reference) const;
   void AddPicture(const ImageElement& element);
   void AddSingle(const std::string* reference, ImageKind kind, const ImageElement& element);
   void AddBackgrounds(const ImageElement& element);
 
   const ReferenceResolver& resolver_;
+  // The URLs recorded, as indexes into images_ (which owns the text).
+  struct UrlOf {
+    const std::vector<CensusImage>* images;
+    std::size_t operator()(std::size_t i) const noexcept;
+    bool operator()(std::size_t a, std::size_t b) const noexcept;
+  };
   std::vector<CensusImage> images_;
-  std::unordered_set<std::string> urls_;  // the URLs recorded
+  std::unordered_set<std::size_t, UrlOf, UrlOf> urls_{0, UrlOf{&images_}, UrlOf{&images_}};
 };
 
 // The census of a page's markup (a saved page, or the body as the browser serialised it).

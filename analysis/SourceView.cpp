@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <unordered_set>
 #include <utility>
@@ -25,13 +26,30 @@ constexpr std::array<bool, 256> kEscaped = [] {
   return table;
 }();
 
+// True when one of the eight bytes of `word` is `byte`.
+constexpr bool HasByte(std::uint64_t word, unsigned char byte) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  const std::uint64_t v = word ^ (kOnes * byte);
+  return ((v - kOnes) & ~v & (kOnes << 7)) != 0;
+}
+
+// The position of the first character the view escapes at or after `i`, or text.size(). Eight
+// bytes are looked at a time: most of a page is copied as it is.
+std::size_t NextEscaped(std::string_view text, std::size_t i) noexcept {
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (HasByte(word, '<') || HasByte(word, '\r') || HasByte(word, '\n')) break;
+  }
+  while (i < text.size() && !kEscaped[static_cast<unsigned char>(text[i])]) ++i;
+  return i;
+}
+
 void AppendEscaped(TextSink& out, std::string_view text) {
   std::size_t run = 0;  // start of the run of characters copied as they are
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (!kEscaped[static_cast<unsigned char>(c)]) continue;
+  for (std::size_t i = NextEscaped(text, 0); i < text.size(); i = NextEscaped(text, run)) {
     out.Append(text.substr(run, i - run));
-    out.Append(c == '<' ? std::string_view("&lt;") : std::string_view("<BR>"));
+    out.Append(text[i] == '<' ? std::string_view("&lt;") : std::string_view("<BR>"));
     run = i + 1;
   }
   out.Append(text.substr(run));
@@ -131,14 +149,21 @@ class ReversedNameMatcher {
     std::vector<Match> matches;
     std::uint32_t state = kRoot;
     const auto& fromRoot = tables_[nodes_[kRoot].table];
-    for (std::size_t i = text.size(); i-- > 0;) {
-      const auto c = static_cast<unsigned char>(text[i]);
-      // Most of a page is read at the root, where most characters start no name.
-      if (state == kRoot && fromRoot[c] == kNone) continue;
-      state = Next(state, c);
+    const unsigned char* const begin = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* p = begin + text.size();
+    while (p != begin) {
+      // Most of a page is read at the root, where most characters start no name: a tight loop
+      // skips them.
+      if (state == kRoot) {
+        while (p != begin && fromRoot[p[-1]] == kNone) --p;
+        if (p == begin) break;
+      }
+      --p;
+      state = Next(state, *p);
       const std::int32_t out = nodes_[state].output;
-      if (out >= 0)
-        matches.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(out)});
+      if (out >= 0) {
+        matches.push_back({static_cast<std::uint32_t>(p - begin), static_cast<std::uint32_t>(out)});
+      }
     }
     std::reverse(matches.begin(), matches.end());
     return matches;
@@ -237,6 +262,16 @@ class ReversedNameMatcher {
         queue.push_back(child);
       }
     }
+    // A node with a table gets every transition in it, failure links followed in advance: a step
+    // from such a node is one lookup. Shallower nodes come first, so the failure target's table
+    // is complete when it is read.
+    for (const std::uint32_t u : queue) {
+      if (nodes_[u].table == kNone) continue;
+      auto& table = tables_[nodes_[u].table];
+      for (int c = 0; c < 256; ++c) {
+        if (table[c] == kNone) table[c] = Next(nodes_[u].fail, static_cast<unsigned char>(c));
+      }
+    }
   }
 
   // The state after reading c in `state`, following failure links.
@@ -296,6 +331,7 @@ void WriteSourceView(std::string_view source, const ListPairs& lists,
 std::string BuildSourceView(std::string_view source, const ListPairs& lists,
                             const std::vector<CensusImage>& census) {
   StringSink out;
+  out.Reserve(source.size() + source.size() / 8);
   WriteSourceView(source, lists, census, out);
   return out.Take();
 }

@@ -27,6 +27,9 @@ class TextSink {
     if (flushAt_ != 0 && buffer_.size() >= flushAt_) Flush();
   }
 
+  // Room for this much text before the buffer grows again.
+  void Reserve(std::size_t size) { buffer_.reserve(size); }
+
   // Hands the buffered text to Write.
   void Flush() {
     if (buffer_.empty()) return;

@@ -102,6 +102,44 @@ std::string_view TrimControlsAndSpaces(std::string_view s) {
   return s;
 }
 
+// A reference that resolves against a base by plain joining: letters, digits and "-._~/" only,
+// no "." or ".." segment, not starting with "//".
+bool IsPlainPathReference(std::string_view ref) noexcept {
+  if (ref.empty() || ref.starts_with("//")) return false;
+  std::size_t segmentStart = 0;
+  for (std::size_t i = 0; i <= ref.size(); ++i) {
+    if (i == ref.size() || ref[i] == '/') {
+      const std::string_view segment = ref.substr(segmentStart, i - segmentStart);
+      if (segment == "." || segment == "..") return false;
+      segmentStart = i + 1;
+      continue;
+    }
+    const char c = ref[i];
+    if (!g_ascii_isalnum(c) && c != '-' && c != '.' && c != '_' && c != '~') return false;
+  }
+  return true;
+}
+
+// An absolute http(s) URL, or a scheme-relative one ("//host/..."), that a browser keeps as it
+// stands: scheme and host in lower case, no user, no port, a plain path (see above), no query.
+bool IsPlainAbsoluteReference(std::string_view ref) noexcept {
+  if (ref.starts_with("https://")) {
+    ref.remove_prefix(8);
+  } else if (ref.starts_with("http://")) {
+    ref.remove_prefix(7);
+  } else if (ref.starts_with("//")) {
+    ref.remove_prefix(2);
+  } else {
+    return false;
+  }
+  const std::size_t slash = ref.find('/');
+  if (slash == 0 || slash == npos) return false;
+  for (const char c : ref.substr(0, slash)) {
+    if (!(c >= 'a' && c <= 'z') && !g_ascii_isdigit(c) && c != '-' && c != '.') return false;
+  }
+  return IsPlainPathReference(ref.substr(slash));
+}
+
 std::string RewriteHost(std::string_view host) {
   return text::ReplaceAllNoCase(host, kRelativeHostRewrite.from, kRelativeHostRewrite.to);
 }
@@ -215,13 +253,43 @@ ReferenceResolver::ReferenceResolver(std::string_view baseUrl) {
   }
   base_.reset(parsed);
   baseScheme_ = AsciiLowerCopy(g_uri_get_scheme(parsed));
+  if (!IsOneOf(baseScheme_, kSpecialSchemes)) return;
+  // Each prefix is what a one-letter reference resolves to, without that letter.
+  for (const bool rewrite : {false, true}) {
+    for (const auto& [probe, prefix] :
+         {std::pair{"x", &folderPrefix_}, std::pair{"/x", &originPrefix_}}) {
+      const std::optional<std::string> url = ResolveParsed(probe, rewrite);
+      const std::string_view tail = std::string_view(probe).substr(probe[0] == '/' ? 1 : 0);
+      if (url && url->ends_with(std::string_view(probe)) && url->size() > tail.size()) {
+        (*prefix)[rewrite] = url->substr(0, url->size() - tail.size());
+      }
+    }
+  }
 }
 
 ReferenceResolver::~ReferenceResolver() = default;
 
 std::optional<std::string> ReferenceResolver::Resolve(std::string_view reference,
                                                       bool rewriteHost) const {
-  std::string_view ref = TrimControlsAndSpaces(reference);
+  const std::string_view ref = TrimControlsAndSpaces(reference);
+  if (base_ != nullptr && IsPlainPathReference(ref)) {
+    const std::string& prefix =
+        ref.front() == '/' ? originPrefix_[rewriteHost] : folderPrefix_[rewriteHost];
+    if (!prefix.empty()) {
+      return prefix + std::string(ref.front() == '/' ? ref.substr(1) : ref);
+    }
+  }
+  if (!rewriteHost && IsPlainAbsoluteReference(ref)) {
+    if (!ref.starts_with("//")) return std::string(ref);
+    if (baseScheme_ == "http" || baseScheme_ == "https")
+      return baseScheme_ + ":" + std::string(ref);
+  }
+  return ResolveParsed(ref, rewriteHost);
+}
+
+std::optional<std::string> ReferenceResolver::ResolveParsed(std::string_view reference,
+                                                            bool rewriteHost) const {
+  std::string_view ref = reference;
   if (ref.empty()) return std::nullopt;
 
   const std::string scheme = SchemeOf(ref);

@@ -4,6 +4,7 @@
 // browser loads for them.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,8 +65,16 @@ class ReferenceResolver {
   struct UriUnref {
     void operator()(GUri* uri) const noexcept;
   };
+  std::optional<std::string> ResolveParsed(std::string_view reference, bool rewriteHost) const;
+
   std::unique_ptr<GUri, UriUnref> base_;
   std::string baseScheme_;
+  // What a plain reference ("img/a.jpg") and a rooted one ("/img/a.jpg") resolve to is this
+  // text followed by the reference: the base's folder and the base's origin, without and with
+  // the host rewrite. Empty when the base gives no such form. Pages hold thousands of such
+  // references, and parsing each is most of the time of a scan.
+  std::array<std::string, 2> folderPrefix_;
+  std::array<std::string, 2> originPrefix_;
 };
 
 }  // namespace velmora

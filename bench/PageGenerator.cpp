@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <random>
+#include <string_view>
 #include <vector>
 
 namespace velmora::bench {
@@ -26,6 +27,9 @@ constexpr std::array<std::string_view, 6> kExtensions{".jpg",  ".png",  ".gif",
 
 // Bytes an image element adds beyond its text, on average; keeps the text budget honest.
 constexpr std::size_t kImageMarkupBytes = 120;
+// What a lazy loader puts in src until the picture is in view.
+constexpr std::string_view kPlaceholder =
+    "data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7";
 
 class PageWriter {
  public:
@@ -189,12 +193,18 @@ class PageWriter {
     }
     std::string tag = "<img";
     tag += before;
+    if (Chance(shape_.srcsetShare)) {
+      const std::string folder = src.substr(0, src.rfind('/') + 1);
+      tag += " srcset=\"" + src + " 800w, " + folder + "large/" + name + " 1600w\"";
+    }
+    const bool lazy = Chance(shape_.lazyShare);
+    if (lazy) tag += " class=\"lazyload\" data-src=\"" + src + "\"";
     if (split) {
       LineEnd(tag);
     } else {
       tag += ' ';
     }
-    tag += "src=\"" + src + "\"";
+    tag += "src=\"" + (lazy ? std::string(kPlaceholder) : src) + "\"";
     tag += after;
     tag += '>';
     if (Chance(shape_.linkedShare)) {

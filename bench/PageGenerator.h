@@ -16,7 +16,9 @@ struct PageShape {
   std::size_t distinctNames = 250;      // image file names the tags draw from
   double linkedShare = 0.2;             // share of image tags wrapped in a link to an image file
   double splitShare = 0.02;             // share of image tags split over two lines
-  std::string_view lineEnd = "\n";      // "\n" or "\r\n"
+  double lazyShare = 0.1;           // share of lazy images: a placeholder src, the real data-src
+  double srcsetShare = 0.1;         // share of image tags with a srcset of a larger picture
+  std::string_view lineEnd = "\n";  // "\n" or "\r\n"
   std::uint64_t seed = 0x5EED0FBA9Eull;
 };
 

@@ -158,6 +158,7 @@ enum class Step {
   kWellFormedUtf8,
   kScanImageTags,
   kScanImageLinks,
+  kImageCensus,
   kBuildSourceView,
   kWriteSourceView
 };
@@ -167,9 +168,10 @@ struct StepInfo {
   std::string_view name;
 };
 constexpr StepInfo kSteps[] = {
-    {Step::kCopyInMemory, "CopyInMemory"},       {Step::kWellFormedUtf8, "WellFormedUtf8"},
-    {Step::kScanImageTags, "ScanImageTags"},     {Step::kScanImageLinks, "ScanImageLinks"},
-    {Step::kBuildSourceView, "BuildSourceView"}, {Step::kWriteSourceView, "WriteSourceView"}};
+    {Step::kCopyInMemory, "CopyInMemory"},      {Step::kWellFormedUtf8, "WellFormedUtf8"},
+    {Step::kScanImageTags, "ScanImageTags"},    {Step::kScanImageLinks, "ScanImageLinks"},
+    {Step::kImageCensus, "ImageCensus"},        {Step::kBuildSourceView, "BuildSourceView"},
+    {Step::kWriteSourceView, "WriteSourceView"}};
 
 std::string StepName(std::string_view step, std::string_view label) {
   return "Step/" + std::string(step) + "/" + std::string(label);
@@ -204,6 +206,9 @@ void RunStep(benchmark::State& state, const BenchPage& page, Step step) {
         lists.Links[velmora::kLinkedImagesPair].clear();
         lists.frmList[velmora::kLinkedImagesPair].clear();
         if (std::error_code e = velmora::ScanImageLinks(source, resolver, lists, files)) error = e;
+        break;
+      case Step::kImageCensus:
+        benchmark::DoNotOptimize(velmora::TakeCensus({}, source, resolver));
         break;
       case Step::kBuildSourceView:
         benchmark::DoNotOptimize(velmora::BuildSourceView(source, lists));

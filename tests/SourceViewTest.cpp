@@ -85,10 +85,27 @@ TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
       {"overlapping names: leftmost first", "ab.gif.gif",
        Pairs({}, {{"http://h/1", "ab.gif"}, {"http://h/2", "b.gif.gif"}}),
        "<a href='http://h/1'>ab.gif</a>.gif"},
+      {"never inside a character reference of the page", "it&#039;s &#x27; &amp; #1 amp",
+       Pairs({}, {{"http://h/1", "#"}, {"http://h/2", "x27"}, {"http://h/3", "amp"}}),
+       "it&#039;s &#x27; &amp; <a href='http://h/1'>#</a>1 <a href='http://h/3'>amp</a>"},
+      {"a name that holds a whole reference is linked", "a&amp;b.gif &amp",
+       Pairs({}, {{"http://h/a&b.gif", "a&amp;b.gif"}, {"http://h/x", "amp"}}),
+       "<a href='http://h/a&amp;b.gif'>a&amp;b.gif</a> &<a href='http://h/x'>amp</a>"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(BuildSourceView(c.source, c.lists), c.expected) << c.name;
   }
+}
+
+TEST(BuildSourceView, LinksTheCensusNamesWhereNeitherPairHoldsThem) {
+  CensusImage lazy{"http://h/big/pier.jpg",        "pier.jpg", ImageKind::Lazy, 0, 0,
+                   {"http://h/small/pier-480.jpg"}};
+  CensusImage shown{"http://h/other/x.jpg", "x.jpg", ImageKind::Img, 0, 0, {}};
+  EXPECT_EQ(BuildSourceView("pier.jpg pier-480.jpg x.jpg", Pairs({}, {{"http://h/x.jpg", "x.jpg"}}),
+                            {lazy, shown}),
+            "<a href='http://h/big/pier.jpg'>pier.jpg</a> "
+            "<a href='http://h/small/pier-480.jpg'>pier-480.jpg</a> "
+            "<a href='http://h/x.jpg'>x.jpg</a>");
 }
 
 TEST(GalleryEntry, FormatAndEscaping) {
@@ -127,6 +144,40 @@ TEST(BuildGalleryPage, OneLineOfEntriesInListOrder) {
   EXPECT_EQ(BuildGalleryPage({}, {}), "");
   EXPECT_EQ(BuildGalleryPage({"http://h/1.gif", "http://h/2.gif"}, {"1.gif", "2.gif"}),
             GalleryEntry("http://h/1.gif") + GalleryEntry("http://h/2.gif"));
+}
+
+TEST(BuildGalleryPage, TheCensusAddsOnlyPicturesThePairDoesNotShow) {
+  const std::vector<std::string> links{"http://h/a.gif", "http://files.tarnwick.example/b.gif"};
+  const std::vector<std::string> names{"a.gif", "b.gif"};
+  const std::string pairOnly = BuildGalleryPage(links, names);
+  // Shown already: by its own URL, by another URL of the same picture, by the host-rewritten
+  // form of a plain relative reference.
+  const std::vector<CensusImage> nothingNew{
+      {"http://h/a.gif", "a.gif", ImageKind::Img, 0, 0, {}},
+      {"http://h/a-2x.gif", "a-2x.gif", ImageKind::Srcset, 0, 0, {"http://h/a.gif"}},
+      {"http://members.tarnwick.example/b.gif", "b.gif", ImageKind::Img, 0, 0, {}},
+  };
+  EXPECT_EQ(BuildGalleryPage(links, names, nothingNew), pairOnly);
+
+  std::vector<CensusImage> census = nothingNew;
+  census.push_back({"http://h/sea.jpg?w=1&h='2'", "sea.jpg", ImageKind::Lazy, 1600, 900, {}});
+  census.push_back({"http://h/hero.jpg", "hero.jpg", ImageKind::Background, 0, 0, {}});
+  census.push_back({"http://h/wide.jpg", "wide.jpg", ImageKind::Srcset, 1440, 0, {}});
+  census.push_back(
+      {"data:image/png;base64," + std::string(300, 'A'), "", ImageKind::Img, 0, 0, {}});
+  const std::string page = BuildGalleryPage(links, names, census);
+  const std::string data = "data:image/png;base64," + std::string(300, 'A');
+  EXPECT_EQ(page, pairOnly + std::string(kFurtherImagesHeading) +
+                      "<a href='http://h/sea.jpg?w=1&amp;h=&#39;2&#39;'><img "
+                      "src='http://h/sea.jpg?w=1&amp;h=&#39;2&#39;'></a><BR>"
+                      "http://h/sea.jpg?w=1&amp;h=&#39;2&#39; (lazy, 1600 \u00D7 900)<BR><BR><BR>"
+                      "<a href='http://h/hero.jpg'><img src='http://h/hero.jpg'></a><BR>"
+                      "http://h/hero.jpg (background)<BR><BR><BR>"
+                      "<a href='http://h/wide.jpg'><img src='http://h/wide.jpg'></a><BR>"
+                      "http://h/wide.jpg (srcset, 1440 px wide)<BR><BR><BR>"
+                      "<a href='" +
+                      data + "'><img src='" + data + "'></a><BR>" + data.substr(0, 48) +
+                      "\u2026 (img)<BR><BR><BR>");
 }
 
 }  // namespace

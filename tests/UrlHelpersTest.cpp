@@ -163,6 +163,39 @@ TEST(ReferenceResolver, ResolvesAsABrowserDoes) {
   }
 }
 
+// Plain references are resolved by joining them to the base; a "." segment sends the same
+// reference through the parser, which must agree.
+TEST(ReferenceResolver, PlainReferencesResolveAsTheParserResolvesThem) {
+  const char* bases[] = {"https://Shop.Example:443/a/b/page.html?q=1#top",
+                         "http://members.tarnwick.example/~u/", "http://h.example",
+                         "file:///srv/site/index.html", "http://h.example/a/../b/c"};
+  const char* references[] = {"pic.jpg",
+                              "img/a-b_c~d.png",
+                              "a//b.gif",
+                              "/static/x.jpg",
+                              "/",
+                              "dir/",
+                              "x.y.z",
+                              "//cdn.example.net/m/a.png",
+                              "https://images.example.com/full/b.jpg",
+                              "http://h2.example/"};
+  for (const char* base : bases) {
+    const ReferenceResolver resolver(base);
+    for (const char* reference : references) {
+      const std::string ref = reference;
+      std::string viaParser = ref[0] == '/' ? "/." + ref : "./" + ref;
+      if (ref.starts_with("//") || ref.starts_with("http")) {
+        const std::size_t path = ref.find('/', ref.find("//") + 2);
+        viaParser = ref.substr(0, path) + "/." + ref.substr(path);
+      }
+      for (const bool rewrite : {false, true}) {
+        EXPECT_EQ(resolver.Resolve(ref, rewrite), resolver.Resolve(viaParser, rewrite))
+            << base << " + " << ref << (rewrite ? " (host rewrite)" : "");
+      }
+    }
+  }
+}
+
 TEST(ReferenceResolver, BaseUsability) {
   EXPECT_TRUE(ReferenceResolver("https://h/x").HasBase());
   EXPECT_TRUE(ReferenceResolver("file:///tmp/x.html").HasBase());

@@ -1,0 +1,169 @@
+// The image census: markup read as a browser reads it, the rules that pick the picture an
+// element shows, and the live document's elements merged with the markup's.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/ImageCensus.h"
+#include "analysis/UrlHelpers.h"
+
+namespace velmora {
+namespace {
+
+constexpr const char* kPage = "http://h.example/d/page.html";
+
+// "kind URL" per census entry, in order.
+std::vector<std::string> Entries(const std::vector<CensusImage>& census) {
+  std::vector<std::string> out;
+  for (const CensusImage& image : census) {
+    out.push_back(std::string(KindName(image.kind)) + " " + image.url);
+  }
+  return out;
+}
+
+TEST(CensusFromMarkup, ReadsTagsAndPicksEachPictureOnce) {
+  const std::string d = "http://h.example/d/";
+  const std::string inlinePicture = "data:image/png;base64," + std::string(300, 'A');
+  const struct {
+    const char* what;
+    std::string markup;
+    std::vector<std::string> expected;
+  } cases[] = {
+      // Reading attributes.
+      {"any letter case, unquoted", "<IMG SRC=a.jpg>", {"img " + d + "a.jpg"}},
+      {"character references decoded",
+       "<img src='a&amp;b.jpg'><img src=x&#46;png>",
+       {"img " + d + "a&b.jpg", "img " + d + "x.png"}},
+      {"the first of two attributes wins", "<img src=a.jpg SRC=b.jpg>", {"img " + d + "a.jpg"}},
+      {"a > inside quotes is no tag end", "<img alt=\"a>b\" src=c.jpg>", {"img " + d + "c.jpg"}},
+      {"blanks around =, a / between attributes",
+       "<img/alt = \"x\"/src = \"e.jpg\" />",
+       {"img " + d + "e.jpg"}},
+      {"a tag the page leaves open is dropped",
+       "<img src=ok.jpg><img src=\"cut.jpg",
+       {"img " + d + "ok.jpg"}},
+      // What is no tag at all.
+      {"script, style, textarea and title hold text",
+       "<script>s = '<img src=s.jpg>'</SCRIPT ><style>a{}</style><textarea><img src=u.jpg>"
+       "</textarea><title><img src=v.jpg></title><img src=t.jpg>",
+       {"img " + d + "t.jpg"}},
+      {"a script's end tag needs a blank, / or >",
+       "<script>x='</scriptx><img src=s.jpg>'</script><img src=t.jpg>",
+       {"img " + d + "t.jpg"}},
+      {"comments, also the abrupt ones",
+       "<!-- <img src=c.jpg> --><!--><img src=e.jpg>",
+       {"img " + d + "e.jpg"}},
+      // Which picture an element shows.
+      {"a lazy image's real address, never its placeholder",
+       "<img src=\"data:image/gif;base64,R0lGODlhAQAB\" data-src=\"real.jpg\">",
+       {"lazy " + d + "real.jpg"}},
+      {"the largest candidate of a lazy srcset",
+       "<img src=spacer.gif data-srcset=\"a.jpg 300w, b.jpg 900w,c.jpg 600w\">",
+       {"lazy " + d + "b.jpg"}},
+      {"any data- attribute that names an image file",
+       "<img data-hero=big.webp src=s.gif>",
+       {"lazy " + d + "big.webp"}},
+      {"the densest candidate",
+       "<img src=a.jpg srcset=\"a.jpg 1x, a2.jpg 2x, a15.jpg 1.5x\">",
+       {"srcset " + d + "a2.jpg"}},
+      {"commas inside a URL, unreadable descriptors dropped",
+       "<img srcset=\"x,1.jpg 1x, y.jpg 2q, z.jpg 3x\">",
+       {"srcset " + d + "z.jpg"}},
+      {"a picture's sources; the image's own candidate wins a tie",
+       "<picture><source type=image/avif srcset=\"p.avif 800w, p2.avif 1600w\">"
+       "<img src=p.jpg srcset=\"p.jpg 800w, p2.jpg 1600w\"></picture><img src=q.jpg>",
+       {"picture " + d + "p2.jpg", "img " + d + "q.jpg"}},
+      {"a picture whose source is larger",
+       "<picture><source srcset=\"big.webp 2x\"><img src=s.jpg>",
+       {"picture " + d + "big.webp"}},
+      {"backgrounds of the style attribute",
+       "<div style=\"color:red; background: url(bg.png) no-repeat, url('bg2.png')\"></div>"
+       "<p style='BACKGROUND-IMAGE:url( \"q u.png\" )'><p style=\"border-image: url(b.png)\">",
+       {"background " + d + "bg.png", "background " + d + "bg2.png",
+        "background " + d + "q%20u.png"}},
+      {"a lazy background",
+       "<div data-bg=\"url(lazy-bg.jpg)\"></div>",
+       {"lazy " + d + "lazy-bg.jpg"}},
+      {"poster, image button, SVG image",
+       "<video poster=v.jpg></video><input type=IMAGE src=i.png><input type=text src=no.png>"
+       "<svg><image xlink:href=\"s.png\"/></svg><image src=h.png>",
+       {"poster " + d + "v.jpg", "input " + d + "i.png", "svg " + d + "s.png",
+        "img " + d + "h.png"}},
+      {"an inline picture, but not a spacer or a script",
+       "<img src=\"" + inlinePicture +
+           "\"><img src=\"data:image/gif;base64,R0\">"
+           "<img src=\"javascript:alert(1)\">",
+       {"img " + inlinePicture}},
+      {"each URL once",
+       "<img src=a.jpg><div style=\"background:url(a.jpg)\"></div>",
+       {"img " + d + "a.jpg"}},
+  };
+  const ReferenceResolver resolver(kPage);
+  for (const auto& c : cases) {
+    EXPECT_EQ(Entries(CensusFromMarkup(c.markup, resolver)), c.expected) << c.what;
+  }
+}
+
+TEST(CensusFromMarkup, KeepsThePictureSOtherUrlsButNoPlaceholder) {
+  const ReferenceResolver resolver(kPage);
+  const std::vector<CensusImage> census = CensusFromMarkup(
+      "<img src=ph.gif data-srcset=\"s-480.jpg 480w, s-1440.jpg 1440w\">"
+      "<img src=c.jpg srcset=\"c.jpg 1x, c2.jpg 2x\">",
+      resolver);
+  ASSERT_EQ(census.size(), 2u);
+  EXPECT_EQ(census[0].name, "s-1440.jpg");
+  EXPECT_EQ(census[0].width, 1440);
+  EXPECT_EQ(census[0].alsoAt, std::vector<std::string>{"http://h.example/d/s-480.jpg"});
+  EXPECT_EQ(census[1].alsoAt, std::vector<std::string>{"http://h.example/d/c.jpg"});
+}
+
+TEST(TakeCensus, TheLiveDocumentFirstThenWhatOnlyTheMarkupShows) {
+  const ReferenceResolver resolver(kPage);
+  ImageElement placeholder;  // a lazy image whose 1x1 placeholder has loaded
+  placeholder.tag = "img";
+  placeholder.attributes = {{"src", "spacer.gif"}, {"data-src", "real.jpg"}};
+  placeholder.currentUrl = "http://h.example/d/spacer.gif";
+  placeholder.naturalWidth = placeholder.naturalHeight = 1;
+  ImageElement chosen;  // the engine chose the small candidate and loaded it
+  chosen.tag = "img";
+  chosen.attributes = {{"srcset", "w-800.jpg 800w, w-1600.jpg 1600w"}};
+  chosen.currentUrl = "http://h.example/d/w-800.jpg";
+  chosen.naturalWidth = 800;
+  chosen.naturalHeight = 600;
+  ImageElement plain;
+  plain.tag = "img";
+  plain.attributes = {{"src", "p.jpg"}};
+  plain.currentUrl = "http://h.example/d/p.jpg";
+  plain.naturalWidth = 64;
+  plain.naturalHeight = 48;
+  ImageElement spacer = plain;  // a spacer and nothing else
+  spacer.attributes = {{"src", "dot.gif"}};
+  spacer.currentUrl = "http://h.example/d/dot.gif";
+  spacer.naturalWidth = spacer.naturalHeight = 1;
+  ImageElement styled;  // a background from a style sheet
+  styled.tag = "header";
+  styled.computedBackground = "url(\"http://h.example/css/top.png\"), linear-gradient(red, blue)";
+
+  // The markup of the same document: the same elements, and an image in <noscript> text.
+  const std::string markup =
+      "<img src=spacer.gif data-src=real.jpg><img srcset=\"w-800.jpg 800w, w-1600.jpg 1600w\">"
+      "<img src=p.jpg><noscript><img src=only-markup.jpg></noscript>";
+  const std::vector<CensusImage> census =
+      TakeCensus({placeholder, chosen, plain, spacer, styled}, markup, resolver);
+  EXPECT_EQ(Entries(census), (std::vector<std::string>{
+                                 "lazy http://h.example/d/real.jpg",
+                                 "srcset http://h.example/d/w-1600.jpg",
+                                 "img http://h.example/d/p.jpg",
+                                 "background http://h.example/css/top.png",
+                                 "img http://h.example/d/only-markup.jpg",
+                             }));
+  EXPECT_TRUE(census[0].alsoAt.empty()) << "the placeholder is no other URL of the picture";
+  EXPECT_EQ(census[1].width, 1600);
+  EXPECT_EQ(census[1].alsoAt, std::vector<std::string>{"http://h.example/d/w-800.jpg"});
+  EXPECT_EQ(census[2].width, 64);
+  EXPECT_EQ(census[2].height, 48);
+}
+
+}  // namespace
+}  // namespace velmora
