@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Configures a Release build in build-bench/ with the benchmarks on, builds the benchmark program
-# and runs it. Arguments are passed to the program (e.g. --benchmark_filter=10MB).
+# Configures a Release build in build-bench/ with the benchmarks on, builds a benchmark program
+# and runs it. Usage: run-bench.sh [page-read] [ARGS...]
+#   (default)  the analysis benchmarks (e.g. --benchmark_filter=10MB)
+#   page-read  the page read in the real engine with and without the image census, on a virtual
+#              display
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
+program=velmora_analysis_bench
+run=()
+if [[ ${1:-} == page-read ]]; then
+  shift
+  program=velmora_page_read_bench
+  run=(xvfb-run -a)
+fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELMORA_BENCHMARKS=ON -DVELMORA_TESTS=OFF -DVELMORA_FUZZ=OFF >/dev/null
-cmake --build "$build" --target velmora_analysis_bench
-exec "$build/bench/velmora_analysis_bench" "$@"
+cmake --build "$build" --target "$program"
+exec "${run[@]}" "$build/bench/$program" "$@"

@@ -1,6 +1,7 @@
 // The browser control with real WebKit views in a window on the (virtual) display: loading
 // pages from a loopback server and from local files, the snapshot behind Document() and
 // BaseURL(), the events of the page life cycle, failures, and a lost web process.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdkmm/display.h>
 #include <gdkmm/seat.h>
 #include <gtest/gtest.h>
@@ -16,10 +17,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "analysis/AnalyzePage.h"
+#include "analysis/GalleryPage.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
@@ -753,6 +756,108 @@ TEST_F(BrowserControlTest, DestroyedWhileReadingThePage) {
   ASSERT_TRUE(RunUntil([&] { return watch.destroyed && watch.viewFinalized; },
                        "the control and its view to go"));
   EXPECT_FALSE(completed);
+}
+
+// A PNG picture of the given size.
+std::string Png(int width, int height) {
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+  gdk_pixbuf_fill(pixbuf, 0x3366CCFF);
+  gchar* bytes = nullptr;
+  gsize size = 0;
+  gdk_pixbuf_save_to_buffer(pixbuf, &bytes, &size, "png", nullptr, nullptr);
+  std::string out(bytes, size);
+  g_free(bytes);
+  g_object_unref(pixbuf);
+  return out;
+}
+
+// The news page of the census tests, served with its style sheet and pictures: the live document
+// adds what only the engine knows (style-sheet backgrounds, loaded sizes, the placeholder that
+// loaded), and every picture is in the gallery once, after the image tags' entries.
+TEST_F(BrowserControlTest, TheLiveCensusPutsEveryPictureInTheGalleryOnce) {
+  LoopbackServer server;
+  server.Serve("/world/today.html", kHtml,
+               testing::ReadFile(std::string(VELMORA_TEST_DATA) + "/census-news.html"));
+  server.Serve("/css/site.css", "text/css",
+               "@media screen { .weather { background-image: url(../img/weather.png); } }");
+  server.Serve("/img/spacer.gif", "image/png", Png(1, 1));
+  const std::string picture = Png(3, 2);
+  for (const char* path :
+       {"/img/logo.svg", "/img/hero-2400.jpg", "/img/masthead.png", "/img/weather.png",
+        "/img/search.png", "/img/chart.png", "/img/promo.jpg", "/world/photos/storm-1.jpg",
+        "/world/photos/boats-800.jpg", "/world/photos/gulls.jpg", "/world/photos/crowd.jpg",
+        "/world/photos/2025/map.png", "/world/photos/2026/map.png",
+        "/world/media/briefing-poster.jpg"}) {
+    server.Serve(path, "image/png", picture);
+  }
+  WebKitBrowserControl browser(SharedEngine());
+  WebKitBrowserControl images(SharedEngine(), &browser, PageScripts::kOff);
+  Place(browser, 0);
+  Place(images, kPaneWidth);
+  Events browserEvents(browser);
+  Events imageEvents(images);
+  ASSERT_TRUE(LoadAndWait(
+      browserEvents, [&] { browser.Navigate(server.Url("/world/today.html")); }, "the news page"));
+
+  ListPairs lists;
+  const AnalysisResult result =
+      AnalyzePage(PageSnapshot{browser.Document(), browser.LocationURL(), browser.BaseURL(),
+                               browser.ImageElements()},
+                  WorkFiles(testing::SandboxFolder()), lists);
+  ASSERT_TRUE(result.failures.empty());
+  std::multiset<std::string> further;
+  for (const CensusImage* image : ImagesBeyond(lists.Links[kShownImagesPair], result.census)) {
+    further.insert(image->url);
+  }
+  const auto url = [&](const char* path) { return server.Url(path); };
+  EXPECT_EQ(further,
+            (std::multiset<std::string>{
+                url("/img/hero-2400.jpg"), url("/img/masthead.png"), url("/img/weather.png"),
+                url("/world/photos/storm-2-1440.jpg"), url("/world/photos/gulls@2x.jpg"),
+                url("/world/photos/2026/map.png"), url("/world/media/briefing-poster.jpg"),
+                url("/img/search.png"), url("/img/chart.png"), url("/img/promo.jpg")}));
+  for (const CensusImage& image : result.census) {
+    if (image.url != url("/world/photos/2026/map.png")) continue;
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+  }
+
+  // The gallery begins with the image tags' entries, unchanged, and its pictures load in a pane
+  // that runs no page script.
+  const std::string gallery = testing::ReadFile(result.gallery);
+  const std::string pairOnly =
+      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair]);
+  EXPECT_EQ(gallery.substr(0, pairOnly.size() + kFurtherImagesHeading.size()),
+            pairOnly + std::string(kFurtherImagesHeading));
+  ASSERT_TRUE(LoadAndWait(
+      imageEvents, [&] { images.Navigate2(result.gallery.string()); }, "the gallery"));
+  const std::string loaded =
+      EvaluateInPage(images.View(),
+                     "String(Array.prototype.filter.call(document.images, function (i) {"
+                     "  return i.naturalWidth === 3; }).length)");
+  EXPECT_GE(std::stoi(loaded), 10) << loaded;
+}
+
+// Panes that show the generated pages run none of a page's own scripts, yet their page reads
+// still answer; the pane beside them keeps its scripts.
+TEST_F(BrowserControlTest, APaneWithPageScriptsOffRunsNoneButStillReadsItsPage) {
+  const auto file = testing::SandboxFolder() / "scripted.html";
+  testing::WriteFile(file,
+                     "<html><head><title>quiet</title></head><body><p>text</p>"
+                     "<script>document.title = 'ran';</script></body></html>");
+  WebKitBrowserControl browser(SharedEngine());
+  WebKitBrowserControl quiet(SharedEngine(), &browser, PageScripts::kOff);
+  Place(browser, 0);
+  Place(quiet, kPaneWidth);
+  Events browserEvents(browser);
+  Events quietEvents(quiet);
+  ASSERT_TRUE(LoadAndWait(
+      quietEvents, [&] { quiet.Navigate2(file.string()); }, "the page with scripts off"));
+  ASSERT_TRUE(LoadAndWait(
+      browserEvents, [&] { browser.Navigate2(file.string()); }, "the page with scripts on"));
+  ASSERT_TRUE(RunUntil([&] { return browser.LocationName() == "ran"; }, "the page's script"));
+  EXPECT_EQ(quiet.LocationName(), "quiet");
+  EXPECT_NE(quiet.Document().find("<p>text</p>"), std::string::npos);
 }
 
 }  // namespace
