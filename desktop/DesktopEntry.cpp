@@ -83,7 +83,8 @@ std::optional<std::string> DesktopEntryText(std::string_view productName,
   text += "Name=" + EscapeEntryValue(productName) + "\n";
   text += "GenericName=Web Browser\n";
   text += "Comment=Browse the web and see every page's source and images\n";
-  text += "Exec=" + EscapeEntryValue(ExecCommand(executable)) + "\n";
+  // %u: the file or link the desktop opens with Velmora.
+  text += "Exec=" + EscapeEntryValue(ExecCommand(executable)) + " %u\n";
   text += "TryExec=" + EscapeEntryValue(executable.native()) + "\n";
   text += "Icon=" + EscapeEntryValue(icon.native()) + "\n";
   text += "Terminal=false\n";

@@ -99,4 +99,12 @@ std::string PathToUri(std::string_view path) {
   return FileUri(absolute.get());
 }
 
+std::string CommandLineAddress(std::string_view argument) {
+  const std::string text(argument);
+  if (!StartsWithScheme(text) && g_file_test(text.c_str(), G_FILE_TEST_EXISTS)) {
+    return PathToUri(text);
+  }
+  return AddressToUri(text);
+}
+
 }  // namespace velmora

@@ -22,6 +22,11 @@ std::string AddressToUri(std::string_view typed);
 // through AddressToUri.
 std::string PathToUri(std::string_view path);
 
+// The URI to open for the argument of "velmora ARG" (a desktop's "Open With", a default
+// browser's link): the file URI of an existing local file or folder it names (a relative path
+// from the current folder), otherwise what the address box makes of it as typed.
+std::string CommandLineAddress(std::string_view argument);
+
 // True when the text starts with an RFC 3986 scheme and ":" (a letter, then letters, digits,
 // "+", "-" or ".").
 bool StartsWithScheme(std::string_view text) noexcept;

@@ -55,6 +55,8 @@ class BrowserControl {
   sigc::signal<void()> DownloadBegin;
   // Raised when a load has finished and Document() holds its page.
   sigc::signal<void()> DownloadComplete;
+  // Raised when a page is committed (it is now the page shown, titled or not) and each time its
+  // title changes.
   sigc::signal<void(const std::string&)> TitleChange;
 };
 

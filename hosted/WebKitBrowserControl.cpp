@@ -87,6 +87,9 @@ struct WebKitBrowserControl::Handlers {
         self.StatusTextChange.emit("Opening " + Text(webkit_web_view_get_uri(view)) + "\u2026");
         break;
       case WEBKIT_LOAD_COMMITTED:
+        // The page is now the one shown: its address and title follow even when it has no title
+        // (a title that stays empty raises no notify::title).
+        self.TitleChange.emit(Text(webkit_web_view_get_title(view)));
         break;
       case WEBKIT_LOAD_FINISHED:
         // The failed load's own FINISHED: the page still shown is the one being left, and the

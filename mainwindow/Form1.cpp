@@ -72,7 +72,8 @@ Form1::Form1(Form1Parts parts)
       workFiles_(std::move(parts.workFiles)),
       fileDialog_(std::move(parts.fileDialog)),
       seams_(parts.seams),
-      endProgram_(std::move(parts.endProgram)) {
+      endProgram_(std::move(parts.endProgram)),
+      firstAddress_(std::move(parts.firstAddress)) {
   if (seams_ == nullptr) {
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
@@ -258,7 +259,11 @@ void Form1::Form_Load() {
   workFiles_.CreateMissingWorkFiles();
   sb1.AddPanel();
   ShowActiveTab(0);
-  wb(0).GoHome();
+  if (firstAddress_.empty()) {
+    wb(0).GoHome();
+  } else {
+    wb(0).Navigate(firstAddress_);
+  }
 }
 
 void Form1::Form_Resize() {

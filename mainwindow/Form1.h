@@ -38,6 +38,9 @@ struct Form1Parts {
   std::unique_ptr<OpenFileDialog> fileDialog;
   Form1Seams* seams = nullptr;       // not owned; a default one when null
   std::function<void()> endProgram;  // ends the program at once
+  // The address the program was started with ("velmora URL|FILE"): pane 0 opens it instead of
+  // the home page. Empty: the home page.
+  std::string firstAddress;
 };
 
 class Form1 : public Gtk::Window {
@@ -135,6 +138,7 @@ class Form1 : public Gtk::Window {
   std::unique_ptr<Form1Seams> ownSeams_;
   Form1Seams* seams_;
   std::function<void()> endProgram_;
+  std::string firstAddress_;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;

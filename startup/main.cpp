@@ -9,6 +9,7 @@
 
 #include "common/ProgramFolder.h"
 #include "desktop/IEToolsKeys.h"
+#include "hosted/AddressFixup.h"
 #include "hosted/BrowserEngine.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
@@ -36,7 +37,10 @@ std::filesystem::path ChooseWorkFolderForRun() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The program takes no arguments of its own; GTK still reads its display options.
+  // "velmora [URL|FILE]": pane 0 opens that address instead of the home page. Nothing else is
+  // read from the command line.
+  const std::string firstAddress =
+      argc > 1 && argv[1][0] != '-' ? velmora::CommandLineAddress(argv[1]) : std::string();
   int gtkArgc = argc > 0 ? 1 : 0;
   auto app = Gtk::Application::create(gtkArgc, argv, std::string(velmora::ietools::kApplicationId),
                                       Gio::APPLICATION_NON_UNIQUE);
@@ -74,6 +78,7 @@ int main(int argc, char** argv) {
     parts.workFiles = velmora::WorkFiles(workFolder);
     parts.endProgram = [&app] { app->quit(); };
     parts.seams = windows.get();
+    parts.firstAddress = firstAddress;
     // VELMORA_TRACE=1 reports each finished pane on standard error (used by scripts/run.sh).
     if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
       for (int i = 0; i < 3; ++i) {

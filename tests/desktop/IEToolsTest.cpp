@@ -97,7 +97,7 @@ TEST(DesktopEntry, TheWholeText) {
       "Name=Velmora\n"
       "GenericName=Web Browser\n"
       "Comment=Browse the web and see every page's source and images\n"
-      "Exec=/opt/velmora/velmora\n"
+      "Exec=/opt/velmora/velmora %u\n"
       "TryExec=/opt/velmora/velmora\n"
       "Icon=/opt/velmora/velmora.png\n"
       "Terminal=false\n"
@@ -135,8 +135,9 @@ TEST(DesktopEntry, PathsAreQuotedAndEscapedForTheirKeys) {
     const std::optional<std::string> text =
         desktop::DesktopEntryText("Velmora", c.executable, "/i.png");
     ASSERT_TRUE(text) << c.executable;
-    EXPECT_NE(text->find("\n" + c.execLine + "\n"), std::string::npos) << c.executable << " gave\n"
-                                                                       << *text;
+    EXPECT_NE(text->find("\n" + c.execLine + " %u\n"), std::string::npos)
+        << c.executable << " gave\n"
+        << *text;
     EXPECT_NE(text->find("\n" + c.tryExecLine + "\n"), std::string::npos)
         << c.executable << " gave\n"
         << *text;
@@ -171,16 +172,24 @@ TEST(DesktopEntry, AKeyFileReaderGetsEveryPathBack) {
     EXPECT_EQ(get("TryExec"), path);
     EXPECT_EQ(get("Icon"), path + ".png");
     EXPECT_EQ(get("Name"), "Vel\\mora\nX");
-    // Field codes first ("%%" is a "%"), then the words.
-    std::string exec = get("Exec");
-    for (std::size_t at = exec.find("%%"); at != std::string::npos; at = exec.find("%%", at + 1)) {
-      exec.erase(at, 1);
+    // Field codes first, as a desktop opening a link expands them ("%%" is a "%", "%u" the
+    // link), then the words.
+    const std::string raw = get("Exec");
+    std::string exec;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] == '%' && i + 1 < raw.size()) {
+        exec += raw[i + 1] == 'u' ? std::string("'https://example.org/a b'") : raw.substr(i + 1, 1);
+        ++i;
+      } else {
+        exec += raw[i];
+      }
     }
     gint argc = 0;
     gchar** argv = nullptr;
     ASSERT_TRUE(g_shell_parse_argv(exec.c_str(), &argc, &argv, nullptr)) << exec;
-    EXPECT_EQ(argc, 1) << exec;
+    ASSERT_EQ(argc, 2) << exec;
     EXPECT_EQ(std::string(argv[0]), path) << exec;
+    EXPECT_EQ(std::string(argv[1]), "https://example.org/a b") << exec;
     g_strfreev(argv);
     g_key_file_free(file);
   }

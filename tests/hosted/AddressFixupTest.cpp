@@ -1,6 +1,7 @@
 // The address box's fix-up: what typed text and file-dialog paths become before WebKit loads
 // them. Pure functions, no display needed.
 #include <glib.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -114,6 +115,29 @@ TEST(PathToUri, Table) {
   for (const auto& c : cases) {
     EXPECT_EQ(PathToUri(c.input), c.expected) << "path: \"" << c.input << "\"";
   }
+}
+
+TEST(CommandLineAddress, AnExistingFileElseAnAddress) {
+  gchar* current = g_get_current_dir();
+  const std::string cwd = current;
+  g_free(current);
+  char folder[] = "velmora-args-XXXXXX";  // in the current folder: a relative path names it
+  ASSERT_NE(g_mkdtemp(folder), nullptr);
+  const std::string file = std::string(folder) + "/page.html";
+  g_file_set_contents(file.c_str(), "<p>x</p>", -1, nullptr);
+  const TextCase cases[] = {
+      {file, GlibFileUri(cwd + "/" + file)},
+      {cwd + "/" + file, GlibFileUri(cwd + "/" + file)},
+      {std::string(folder) + "/missing.html", "http://" + std::string(folder) + "/missing.html"},
+      {"example.org/news", "http://example.org/news"},
+      {"https://example.org/a?b", "https://example.org/a?b"},
+      {"file:///tmp/x.html", "file:///tmp/x.html"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CommandLineAddress(c.input), c.expected) << "argument: \"" << c.input << "\"";
+  }
+  g_remove(file.c_str());
+  g_rmdir(folder);
 }
 
 TEST(StartsWithScheme, Table) {

@@ -235,6 +235,28 @@ TEST_F(BrowserControlTest, RaisesProgressAndTitleChanges) {
   }
 }
 
+// A page without a title still raises TitleChange when it is committed, so the window's address
+// box and caption follow it; a title-less page after another one is no exception.
+TEST_F(BrowserControlTest, EveryCommittedPageRaisesTitleChangeTitledOrNot) {
+  LoopbackServer server;
+  server.Serve("/untitled-1.html", kHtml, Page("", "<body><p>1</p></body>"));
+  server.Serve("/untitled-2.html", kHtml, Page("", "<body><p>2</p></body>"));
+  WebKitBrowserControl control(SharedEngine());
+  Place(control, 0);
+  Events events(control);
+  std::vector<std::string> urlsAtTitleChange;
+  sigc::connection watch = control.TitleChange.connect(
+      [&](const std::string&) { urlsAtTitleChange.push_back(control.LocationURL()); });
+  for (const char* path : {"/untitled-1.html", "/untitled-2.html"}) {
+    ASSERT_TRUE(LoadAndWait(
+        events, [&] { control.Navigate(server.Url(path)); }, path));
+    ASSERT_FALSE(urlsAtTitleChange.empty()) << path;
+    EXPECT_EQ(urlsAtTitleChange.back(), server.Url(path));
+    EXPECT_EQ(events.titles.back(), "");
+  }
+  watch.disconnect();
+}
+
 TEST_F(BrowserControlTest, PageScriptsCannotFakeTheSnapshot) {
   LoopbackServer server;
   // In the page's own world every getter the snapshot could use is redefined.

@@ -70,8 +70,9 @@ class Form1Test : public ::testing::Test {
     Make();
   }
 
-  void Make() {
+  void Make(const std::string& firstAddress = "") {
     Form1Parts parts;
+    parts.firstAddress = firstAddress;
     for (int i = 0; i < 3; ++i) {
       auto pane = std::make_unique<FakeBrowserControl>();
       fakes[i] = pane.get();
@@ -104,6 +105,12 @@ class Form1Test : public ::testing::Test {
   int programEnded = 0;
   std::unique_ptr<Form1> form;
 };
+
+TEST_F(Form1Test, AnAddressFromTheCommandLineIsTheFirstPage) {
+  Make("file:///tmp/opened.html");
+  Load();
+  EXPECT_EQ(pane(0).calls, std::vector<std::string>{"Navigate file:///tmp/opened.html"});
+}
 
 TEST_F(Form1Test, LoadSetsUpTheWindow) {
   WriteFile(work / "source.htm", "kept");
