@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -45,8 +47,39 @@ bool IsRefusedSandboxFolder(const fs::path& folder, const fs::path& home) {
   return !home.empty() && home.is_absolute() && p == Normalized(home);
 }
 
-BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsFolder)
-    : context_(webkit_web_context_new()),
+namespace {
+
+// The sites' data: kept in the folders given (a user who logs in stays logged in), or for this
+// engine's life only.
+WebKitWebsiteDataManager* NewWebsiteDataManager(const std::optional<WebDataFolders>& keep) {
+  if (!keep) return webkit_website_data_manager_new_ephemeral();
+  for (const fs::path& folder : {keep->data, keep->cache}) {
+    if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+      std::fprintf(stderr, "velmora: cannot create %s: %s\n", folder.c_str(), g_strerror(errno));
+    }
+  }
+  return webkit_website_data_manager_new("base-data-directory", keep->data.c_str(),
+                                         "base-cache-directory", keep->cache.c_str(), nullptr);
+}
+
+WebKitWebContext* NewWebContext(const std::optional<WebDataFolders>& keep) {
+  WebKitWebsiteDataManager* manager = NewWebsiteDataManager(keep);
+  WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
+  if (keep) {
+    // Cookies stay in memory unless the cookie manager is given a file.
+    webkit_cookie_manager_set_persistent_storage(
+        webkit_website_data_manager_get_cookie_manager(manager),
+        (keep->data / "cookies.sqlite").c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  }
+  g_object_unref(manager);
+  return context;
+}
+
+}  // namespace
+
+BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsFolder,
+                             const std::optional<WebDataFolders>& keep)
+    : context_(NewWebContext(keep)),
       startPageUri_(PathToUri((assetsFolder / kStartPage).string())) {
   // A web process, which runs the pages' code, sees only the system's libraries and the folders
   // added below: a page that breaks out of its script engine still cannot read the user's files.

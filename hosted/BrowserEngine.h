@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,13 @@ namespace velmora {
 // "/home/." are /home.
 bool IsRefusedSandboxFolder(const std::filesystem::path& folder, const std::filesystem::path& home);
 
+// Where the engine keeps, between runs, what sites store (cookies, local storage, databases) and
+// its cache of pages and pictures.
+struct WebDataFolders {
+  std::filesystem::path data;  // the cookies are "cookies.sqlite" in it
+  std::filesystem::path cache;
+};
+
 class BrowserEngine {
  public:
   // Sets up the web context. `workFolder` (where the generated pages are written) and
@@ -29,7 +37,11 @@ class BrowserEngine {
   //
   // WebKit allows this set-up only before its first web process starts: make the engine before
   // any web view of the program, and keep it alive longer than every control made with it.
-  BrowserEngine(const std::filesystem::path& workFolder, const std::filesystem::path& assetsFolder);
+  //
+  // With `keep`, cookies, site data and the cache live in those folders (made when missing) and
+  // last from one run to the next; without, nothing outlives the engine (tests).
+  BrowserEngine(const std::filesystem::path& workFolder, const std::filesystem::path& assetsFolder,
+                const std::optional<WebDataFolders>& keep = std::nullopt);
   ~BrowserEngine();
   BrowserEngine(const BrowserEngine&) = delete;
   BrowserEngine& operator=(const BrowserEngine&) = delete;

@@ -1,5 +1,6 @@
 // Velmora's entry point: the identity, the work folder, the splash, and the main window the
 // splash opens. The windows around the main window live in ProgramWindows.
+#include <glib.h>
 #include <gtkmm/application.h>
 
 #include <cstdio>
@@ -61,7 +62,13 @@ int main(int argc, char** argv) {
   std::unique_ptr<velmora::ProgramWindows> windows;
   // The browser engine is made when the first browser control needs it.
   const auto browserEngine = [&]() -> velmora::BrowserEngine& {
-    if (!engine) engine = std::make_unique<velmora::BrowserEngine>(workFolder, assetsFolder);
+    if (!engine) {
+      // Cookies, site data and the cache last between runs, in the user's XDG folders.
+      const velmora::WebDataFolders keep{
+          std::filesystem::path(g_get_user_data_dir()) / velmora::strProductName / "web",
+          std::filesystem::path(g_get_user_cache_dir()) / velmora::strProductName / "web"};
+      engine = std::make_unique<velmora::BrowserEngine>(workFolder, assetsFolder, keep);
+    }
     return *engine;
   };
 
