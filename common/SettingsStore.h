@@ -16,6 +16,9 @@ inline constexpr std::string_view kSettingsSection = "Settings";
 // "1": the help window opens when the program starts; "0": it does not.
 inline constexpr std::string_view kShowHelp = "showHelp";
 inline constexpr std::string_view kShowHelpDefault = "1";
+// The page Home opens (an address as typed in the address box); the shipped start page when
+// missing or no address.
+inline constexpr std::string_view kHomePage = "homePage";
 }  // namespace setting_keys
 
 class SettingsStore {

@@ -113,8 +113,12 @@ WebKitWebView* BrowserEngine::TakeWarmView() {
   return std::exchange(warmView_, nullptr);
 }
 
-void BrowserEngine::SetStartPage(std::string_view address) {
-  startPageUri_ = AddressToUri(address);
+bool BrowserEngine::SetStartPage(std::string_view address) {
+  if (address.find_first_not_of(" \t\r\n") == std::string_view::npos) return false;
+  std::string uri = AddressToUri(address);
+  if (!g_uri_is_valid(uri.c_str(), G_URI_FLAGS_NONE, nullptr)) return false;
+  startPageUri_ = std::move(uri);
+  return true;
 }
 
 void BrowserEngine::AddSandboxFolder(const fs::path& folder) {

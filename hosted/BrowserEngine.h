@@ -51,7 +51,8 @@ class BrowserEngine {
   // The page GoHome loads: the file URI of <assetsFolder>/start.html unless set otherwise (the
   // user's settings may name another address; it goes through the address fix-up).
   const std::string& StartPageUri() const noexcept { return startPageUri_; }
-  void SetStartPage(std::string_view address);
+  // False, and the start page unchanged, when the address is blank or no URI comes of it.
+  bool SetStartPage(std::string_view address);
 
   // Starts a web process ahead of the first page, so that the first browser control need not
   // wait for one: a view that is never shown loads an empty page. The program does this while

@@ -376,8 +376,17 @@ void Form1::cmdGo_Click() {
 }
 
 void Form1::cmdBackDir_Click() {
-  txtUrl.set_text(UrlBaseDirectory(std::string(txtUrl.get_text())));
-  cmdGo_Click();
+  const std::string address = txtUrl.get_text();
+  const std::string directory = UrlBaseDirectory(address);
+  txtUrl.set_text(directory);
+  // At a site's root the directory is the bare host ("host/"): the navigation keeps the scheme
+  // the address came with, so an https site stays on https.
+  const char* scheme = g_uri_peek_scheme(address.c_str());  // interned, in lower case
+  if (scheme != nullptr && !HasScheme(directory)) {
+    wb(0).Navigate(std::string(scheme) + "://" + directory);
+  } else {
+    cmdGo_Click();
+  }
   SelectTab(0);
 }
 

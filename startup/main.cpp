@@ -68,6 +68,15 @@ int main(int argc, char** argv) {
           std::filesystem::path(g_get_user_data_dir()) / velmora::strProductName / "web",
           std::filesystem::path(g_get_user_cache_dir()) / velmora::strProductName / "web"};
       engine = std::make_unique<velmora::BrowserEngine>(workFolder, assetsFolder, keep);
+      const std::string home = velmora::SettingsStore::ForApplication(velmora::strProductName)
+                                   .GetSetting(velmora::setting_keys::kSettingsSection,
+                                               velmora::setting_keys::kHomePage, "");
+      if (!home.empty() && !engine->SetStartPage(home)) {
+        std::fprintf(stderr,
+                     "velmora: the homePage setting \"%s\" is no address; Home opens the "
+                     "start page\n",
+                     home.c_str());
+      }
     }
     return *engine;
   };

@@ -91,9 +91,14 @@ TEST_F(BrowserEngineTest, StartPageIsTheShippedPage) {
 TEST_F(BrowserEngineTest, StartPageFromTheSettingsGoesThroughTheFixUp) {
   BrowserEngine& engine = testing::SharedEngine();
   const std::string shipped = engine.StartPageUri();
-  engine.SetStartPage("  localhost:8765/home ");
+  EXPECT_TRUE(engine.SetStartPage("  localhost:8765/home "));
   EXPECT_EQ(engine.StartPageUri(), "http://localhost:8765/home");
-  engine.SetStartPage(shipped);
+  // What is no address leaves the start page as it was.
+  for (const char* bad : {"", "   ", "http://[::1/x", "http://exa mple.org:99999/"}) {
+    EXPECT_FALSE(engine.SetStartPage(bad)) << bad;
+    EXPECT_EQ(engine.StartPageUri(), "http://localhost:8765/home") << bad;
+  }
+  EXPECT_TRUE(engine.SetStartPage(shipped));
   EXPECT_EQ(engine.StartPageUri(), shipped);
 }
 
