@@ -44,6 +44,10 @@ class BrowserControl {
   // of the live document (the URLs the engine chose, loaded sizes, computed backgrounds).
   virtual const std::vector<ImageElement>& ImageElements() const = 0;
 
+  // The page's zoom: 1 is its own size.
+  virtual double ZoomLevel() const = 0;
+  virtual void SetZoomLevel(double level) = 0;
+
   virtual bool Visible() const = 0;
   virtual void SetVisible(bool visible) = 0;
   // The widget to place in a window.

@@ -306,6 +306,14 @@ Gtk::Widget& WebKitBrowserControl::Widget() {
   return *Glib::wrap(GTK_WIDGET(view_));
 }
 
+double WebKitBrowserControl::ZoomLevel() const {
+  return webkit_web_view_get_zoom_level(view_);
+}
+
+void WebKitBrowserControl::SetZoomLevel(double level) {
+  webkit_web_view_set_zoom_level(view_, level);
+}
+
 bool WebKitBrowserControl::Visible() const {
   return gtk_widget_get_visible(GTK_WIDGET(view_));
 }

@@ -50,6 +50,8 @@ class WebKitBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return baseUrl_; }
   const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
 
+  double ZoomLevel() const override;
+  void SetZoomLevel(double level) override;
   bool Visible() const override;
   void SetVisible(bool visible) override;
   Gtk::Widget& Widget() override;

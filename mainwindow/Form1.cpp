@@ -223,6 +223,18 @@ void Form1::ConnectEvents() {
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
     pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
+    // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
+    pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
+    pane.Widget().signal_scroll_event().connect(
+        [this](GdkEventScroll* event) {
+          double dx = 0, dy = 0;
+          if (event->direction == GDK_SCROLL_UP) dy = -1;
+          if (event->direction == GDK_SCROLL_DOWN) dy = 1;
+          if (event->direction == GDK_SCROLL_SMOOTH)
+            gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy);
+          return HandleZoomScroll(dy, event->state);
+        },
+        false);
   }
 
   // Sizes are changed after the allocation that reported the new window size, not inside it.
@@ -504,9 +516,48 @@ bool Form1::AnalyzePage() {
 
 // ---- Keyboard ------------------------------------------------------------------------------
 
+// The zoom steps of a desktop browser.
+constexpr std::array<double, 13> kZoomLevels{0.3,  0.5, 0.67, 0.8, 0.9, 1.0, 1.1,
+                                             1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
+
+void Form1::ZoomActivePane(int step) {
+  const int index = ActivePane();
+  if (index < 0) return;
+  BrowserControl& pane = wb(index);
+  const double now = pane.ZoomLevel();
+  double level = 1.0;
+  if (step > 0) {
+    level = kZoomLevels.back();
+    for (const double l : kZoomLevels) {
+      if (l > now + 0.001) {
+        level = l;
+        break;
+      }
+    }
+  } else if (step < 0) {
+    level = kZoomLevels.front();
+    for (auto l = kZoomLevels.rbegin(); l != kZoomLevels.rend(); ++l) {
+      if (*l < now - 0.001) {
+        level = *l;
+        break;
+      }
+    }
+  }
+  pane.SetZoomLevel(level);
+}
+
+bool Form1::HandleZoomScroll(double deltaY, guint modifiers) {
+  if ((modifiers & gtk_accelerator_get_default_mod_mask()) != GDK_CONTROL_MASK) return false;
+  if (deltaY < 0) ZoomActivePane(1);
+  if (deltaY > 0) ZoomActivePane(-1);
+  return true;
+}
+
 bool Form1::HandleShortcut(guint keyval, guint modifiers) {
   const guint mods = modifiers & gtk_accelerator_get_default_mod_mask();
   const bool ctrl = mods == GDK_CONTROL_MASK;
+  // "+" is Shift and "=" on many keyboards.
+  const bool ctrlShift = mods == (GDK_CONTROL_MASK | GDK_SHIFT_MASK);
   const bool alt = mods == GDK_MOD1_MASK;
   const bool none = mods == 0;
   const guint key = gdk_keyval_to_lower(keyval);
@@ -525,6 +576,13 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
     cmdStop_Click();
   } else if (ctrl && key == GDK_KEY_o) {
     mnuFileItem_Click(0);
+  } else if ((ctrl || ctrlShift) &&
+             (key == GDK_KEY_plus || key == GDK_KEY_equal || key == GDK_KEY_KP_Add)) {
+    ZoomActivePane(1);
+  } else if (ctrl && (key == GDK_KEY_minus || key == GDK_KEY_KP_Subtract)) {
+    ZoomActivePane(-1);
+  } else if (ctrl && (key == GDK_KEY_0 || key == GDK_KEY_KP_0)) {
+    ZoomActivePane(0);
   } else if (ctrl && key >= GDK_KEY_1 && key <= GDK_KEY_3) {
     SelectTab(static_cast<int>(key - GDK_KEY_1));
   } else {

@@ -91,6 +91,12 @@ class Form1 : public Gtk::Window {
   // The window's keyboard shortcuts; true when the key was one of them.
   bool HandleShortcut(guint keyval, guint modifiers);
 
+  // Zooms the pane the user is looking at one step in (+1) or out (-1), or back to the page's
+  // own size (0).
+  void ZoomActivePane(int step);
+  // Ctrl and the wheel over a pane zoom it; true when the scroll was taken for that.
+  bool HandleZoomScroll(double deltaY, guint modifiers);
+
   // Places the controls for an outer window size in twips.
   void ApplyLayout(const MainWindowLayout& layout);
   // Pixels for twips at the screen's resolution.

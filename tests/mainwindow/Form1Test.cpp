@@ -112,6 +112,35 @@ TEST_F(Form1Test, AnAddressFromTheCommandLineIsTheFirstPage) {
   EXPECT_EQ(pane(0).calls, std::vector<std::string>{"Navigate file:///tmp/opened.html"});
 }
 
+// Ctrl and +, -, 0 or the wheel zoom the pane the user is looking at, step by step, within the
+// steps' range; the other panes keep their zoom.
+TEST_F(Form1Test, ZoomActsOnTheVisiblePane) {
+  Load();
+  form->SelectTab(1);
+  const struct {
+    guint key;
+    guint modifiers;
+    double level;
+  } steps[] = {
+      {GDK_KEY_plus, GDK_CONTROL_MASK | GDK_SHIFT_MASK, 1.1},
+      {GDK_KEY_equal, GDK_CONTROL_MASK, 1.25},
+      {GDK_KEY_KP_Subtract, GDK_CONTROL_MASK, 1.1},
+      {GDK_KEY_0, GDK_CONTROL_MASK, 1.0},
+      {GDK_KEY_minus, GDK_CONTROL_MASK, 0.9},
+  };
+  for (const auto& s : steps) {
+    EXPECT_TRUE(form->HandleShortcut(s.key, s.modifiers)) << s.key;
+    EXPECT_DOUBLE_EQ(pane(1).ZoomLevel(), s.level) << s.key;
+  }
+  for (int i = 0; i < 20; ++i) form->ZoomActivePane(-1);
+  EXPECT_DOUBLE_EQ(pane(1).ZoomLevel(), 0.3) << "the smallest step is the floor";
+  EXPECT_FALSE(form->HandleZoomScroll(-1, 0)) << "the wheel alone scrolls";
+  EXPECT_TRUE(form->HandleZoomScroll(-1, GDK_CONTROL_MASK));
+  EXPECT_DOUBLE_EQ(pane(1).ZoomLevel(), 0.5);
+  EXPECT_DOUBLE_EQ(pane(0).ZoomLevel(), 1.0);
+  EXPECT_DOUBLE_EQ(pane(2).ZoomLevel(), 1.0);
+}
+
 TEST_F(Form1Test, LoadSetsUpTheWindow) {
   WriteFile(work / "source.htm", "kept");
   EXPECT_EQ(form->get_title(), "Form1");

@@ -57,6 +57,8 @@ class FakeBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return current_.base; }
   const std::vector<ImageElement>& ImageElements() const override { return current_.images; }
 
+  double ZoomLevel() const override { return zoom_; }
+  void SetZoomLevel(double level) override { zoom_ = level; }
   bool Visible() const override { return widget_.get_visible(); }
   void SetVisible(bool visible) override { widget_.set_visible(visible); }
   Gtk::Widget& Widget() override { return widget_; }
@@ -77,6 +79,7 @@ class FakeBrowserControl : public BrowserControl {
 
  private:
   Gtk::EventBox widget_;  // stands where the page would be drawn
+  double zoom_ = 1;
   Page current_;
   std::vector<Page> back_;
   std::vector<Page> forward_;
