@@ -332,10 +332,9 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
     std::string url;
     SrcsetCandidate size;
   };
-  const auto resolve = [&](std::string_view reference) { return Resolve(reference); };
   const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into) {
     for (SrcsetCandidate& c : ParseSrcset(srcset)) {
-      if (std::optional<std::string> url = resolve(c.url)) into.push_back({std::move(*url), c});
+      if (std::optional<std::string> url = Resolve(c.url)) into.push_back({std::move(*url), c});
     }
   };
   const auto largest = [](const std::vector<Candidate>& candidates) {
@@ -350,7 +349,7 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
       addSrcset(value, lazy);
     } else if (IsOneOf(name, kLazyUrlAttributes) || NamesImageFile(value)) {
       if (value.find_first_of(" \t\n\r\f") != npos && !IsOneOf(name, kLazyUrlAttributes)) continue;
-      std::optional<std::string> url = resolve(value);
+      std::optional<std::string> url = Resolve(value);
       if (url && !IsDataUrl(*url)) lazy.push_back({std::move(*url), {}});
     }
   }
@@ -360,7 +359,7 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   const std::size_t ownSrcset = offered.size();
   for (const std::string& source : element.pictureSources) addSrcset(source, offered);
   std::optional<std::string> src;
-  if (const std::string* value = element.Attribute("src")) src = resolve(*value);
+  if (const std::string* value = element.Attribute("src")) src = Resolve(*value);
 
   const bool loaded = element.naturalWidth > 0 || element.naturalHeight > 0;
   const auto isPlaceholder = [&](const std::string& url) {

@@ -27,7 +27,9 @@ constexpr const char* kHtml = "text/html; charset=utf-8";
 std::string RunUntilPaneFinishes(const std::string& url, const std::string& until,
                                  const std::filesystem::path& home) {
   std::vector<std::string> env;
-  for (gchar** e = g_get_environ(); e && *e; ++e) env.emplace_back(*e);
+  gchar** inherited = g_get_environ();
+  for (gchar** e = inherited; e && *e; ++e) env.emplace_back(*e);
+  g_strfreev(inherited);
   for (const std::string& own :
        {"HOME=" + home.string(), "XDG_DATA_HOME=" + (home / "data").string(),
         "XDG_CACHE_HOME=" + (home / "cache").string(),
