@@ -1,6 +1,7 @@
 #include "analysis/GalleryPage.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "analysis/HtmlText.h"
 #include "analysis/TextSearch.h"
@@ -63,6 +64,20 @@ std::string BuildGalleryPage(const std::vector<std::string>& links,
   page.append(kFurtherImagesHeading);
   for (const CensusImage* image : further) page.append(GalleryEntry(*image));
   return page;
+}
+
+std::vector<std::string> GalleryImageUrls(const std::vector<std::string>& links,
+                                          const std::vector<std::string>& names,
+                                          const std::vector<CensusImage>& census) {
+  std::vector<std::string> urls;
+  std::unordered_set<std::string_view> seen;
+  const auto add = [&](const std::string& url) {
+    if (seen.insert(url).second) urls.push_back(url);
+  };
+  const std::size_t count = std::min(names.size(), links.size());
+  for (std::size_t i = 0; i < count; ++i) add(links[i]);
+  for (const CensusImage* image : ImagesBeyond(links, census)) add(image->url);
+  return urls;
 }
 
 }  // namespace velmora

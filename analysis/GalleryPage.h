@@ -29,4 +29,9 @@ std::string BuildGalleryPage(const std::vector<std::string>& links,
                              const std::vector<std::string>& names,
                              const std::vector<CensusImage>& census = {});
 
+// The addresses of the pictures that gallery shows, in its order, each once.
+std::vector<std::string> GalleryImageUrls(const std::vector<std::string>& links,
+                                          const std::vector<std::string>& names,
+                                          const std::vector<CensusImage>& census);
+
 }  // namespace velmora

@@ -4,6 +4,8 @@
 
 #include <sigc++/signal.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,24 @@ class BrowserControl {
   // of the live document (the URLs the engine chose, loaded sizes, computed backgrounds).
   virtual const std::vector<ImageElement>& ImageElements() const = 0;
 
+  // Find in page, ignoring case and wrapping around at the end: a new text marks its matches and
+  // moves to the first; the same text again moves to the next match (the previous one with
+  // `backwards`). FindResult follows with the number of matches. "" or EndFind clears the marks.
+  virtual void Find(const std::string& text, bool backwards) = 0;
+  virtual void EndFind() = 0;
+
+  // Saves the picture at `uri` into `folder`, fetched as the page's own requests are (its
+  // cookies), under a safe name that is not taken yet; a server that stops answering is given
+  // up. `done` is called once, later, with the file or why there is none. The function returned
+  // cancels the transfer (`done` still comes).
+  struct SavedFile {
+    std::filesystem::path file;
+    std::string error;
+  };
+  virtual std::function<void()> SaveImage(const std::string& uri,
+                                          const std::filesystem::path& folder,
+                                          std::function<void(const SavedFile&)> done) = 0;
+
   // The page's zoom: 1 is its own size.
   virtual double ZoomLevel() const = 0;
   virtual void SetZoomLevel(double level) = 0;
@@ -62,6 +82,11 @@ class BrowserControl {
   // Raised when a page is committed (it is now the page shown, titled or not) and each time its
   // title changes.
   sigc::signal<void(const std::string&)> TitleChange;
+  // The number of matches of the text being found; kManyMatches when there are more than
+  // kMaxCountedMatches.
+  sigc::signal<void(unsigned matches)> FindResult;
+  static constexpr unsigned kMaxCountedMatches = 1000;
+  static constexpr unsigned kManyMatches = static_cast<unsigned>(-1);
 };
 
 }  // namespace velmora

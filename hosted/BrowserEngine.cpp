@@ -12,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/KeptFiles.h"
 #include "hosted/AddressFixup.h"
 
 namespace velmora {
@@ -80,7 +81,8 @@ WebKitWebContext* NewWebContext(const std::optional<WebDataFolders>& keep) {
 BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsFolder,
                              const std::optional<WebDataFolders>& keep)
     : context_(NewWebContext(keep)),
-      startPageUri_(PathToUri((assetsFolder / kStartPage).string())) {
+      startPageUri_(PathToUri((assetsFolder / kStartPage).string())),
+      downloadFolder_(DefaultDownloadFolder()) {
   // A web process, which runs the pages' code, sees only the system's libraries and the folders
   // added below: a page that breaks out of its script engine still cannot read the user's files.
   webkit_web_context_set_sandbox_enabled(context_, TRUE);

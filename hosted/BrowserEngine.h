@@ -54,6 +54,10 @@ class BrowserEngine {
   // False, and the start page unchanged, when the address is blank or no URI comes of it.
   bool SetStartPage(std::string_view address);
 
+  // Where downloads go unless the user picks a file: DefaultDownloadFolder() until set.
+  const std::filesystem::path& DownloadFolder() const noexcept { return downloadFolder_; }
+  void SetDownloadFolder(std::filesystem::path folder) { downloadFolder_ = std::move(folder); }
+
   // Starts a web process ahead of the first page, so that the first browser control need not
   // wait for one: a view that is never shown loads an empty page. The program does this while
   // its splash is on screen. Does nothing the second time.
@@ -77,6 +81,7 @@ class BrowserEngine {
   WebKitWebView* warmView_ = nullptr;
   bool warmedUp_ = false;
   std::string startPageUri_;
+  std::filesystem::path downloadFolder_;
   std::vector<std::filesystem::path> sandboxFolders_;
   std::vector<std::filesystem::path> skippedFolders_;
 };

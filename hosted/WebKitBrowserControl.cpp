@@ -4,6 +4,7 @@
 
 #include <gtkmm/main.h>
 #include <gtkmm/widget.h>
+#include <libsoup/soup.h>
 #include <webkit2/webkit2.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "hosted/AddressFixup.h"
+#include "hosted/DownloadJob.h"
 #include "hosted/PageRead.h"
 
 namespace velmora {
@@ -22,16 +24,58 @@ namespace {
 constexpr const char* kReadWorld = "velmora-page-reader";
 
 constexpr const char* kDefaultCharset = "UTF-8";
+std::string Text(const gchar* text) {
+  return text ? text : "";
+}
+
 constexpr const char* kDoneText = "Done";
+
+// A picture server that sends nothing for this long is given up by SaveImage.
+constexpr unsigned kImageStallSeconds = 30;
+
+constexpr auto kFindOptions =
+    static_cast<guint32>(WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND);
+
+// The context menu items that save something, and the captions ours get.
+struct SaveItem {
+  WebKitContextMenuAction action;
+  const char* caption;
+};
+constexpr SaveItem kSaveItems[] = {
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK, "Save Link As\u2026"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK, "Save Image As\u2026"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_VIDEO_TO_DISK, "Save Video As\u2026"},
+    {WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_AUDIO_TO_DISK, "Save Audio As\u2026"},
+};
+
+// What a "Save ... As" item of the menu over `hit` saves.
+std::string SavedUri(WebKitContextMenuAction action, WebKitHitTestResult* hit) {
+  switch (action) {
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_LINK_TO_DISK:
+      return Text(webkit_hit_test_result_get_link_uri(hit));
+    case WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK:
+      return Text(webkit_hit_test_result_get_image_uri(hit));
+    default:
+      return Text(webkit_hit_test_result_get_media_uri(hit));
+  }
+}
+
+// A response that is an attachment ("Content-Disposition: attachment") is saved, not shown.
+bool IsAttachment(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  char* disposition = nullptr;
+  if (!headers || !soup_message_headers_get_content_disposition(headers, &disposition, nullptr)) {
+    return false;
+  }
+  const bool attachment = g_ascii_strcasecmp(disposition, "attachment") == 0;
+  g_free(disposition);
+  return attachment;
+}
 
 std::string TakeString(gchar* text) {
   std::string out = text ? text : "";
   g_free(text);
   return out;
-}
-
-std::string Text(const gchar* text) {
-  return text ? text : "";
 }
 
 // Element `index` of a JavaScript array as text ("" when missing or not a string).
@@ -168,6 +212,66 @@ struct WebKitBrowserControl::Handlers {
     return nullptr;
   }
 
+  // A main page the engine cannot show, or one its server marks as an attachment, is saved
+  // instead; every other decision is WebKit's own.
+  static gboolean on_view_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                        WebKitPolicyDecisionType type, gpointer) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (!webkit_response_policy_decision_is_main_frame_main_resource(response)) return FALSE;
+    if (webkit_response_policy_decision_is_mime_type_supported(response) &&
+        !IsAttachment(webkit_response_policy_decision_get_response(response))) {
+      return FALSE;
+    }
+    webkit_policy_decision_download(decision);
+    return TRUE;
+  }
+
+  // Every download of the web context is announced here; this control follows those of its own
+  // view that it did not start itself.
+  static void on_context_download_started(WebKitWebContext*, WebKitDownload* download,
+                                          gpointer data) {
+    WebKitBrowserControl& self = Self(data);
+    if (self.startingDownload_ || webkit_download_get_web_view(download) != self.view_) return;
+    self.FollowWithStatus(WEBKIT_DOWNLOAD(g_object_ref(download)), false);
+  }
+
+  // The menu's items that save something become ours: they ask where the file goes.
+  static gboolean on_view_context_menu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                       WebKitHitTestResult* hit, gpointer data) {
+    WebKitBrowserControl& self = Self(data);
+    gint position = 0;
+    for (GList* item = webkit_context_menu_get_items(menu); item != nullptr; ++position) {
+      GList* next = item->next;
+      auto* entry = static_cast<WebKitContextMenuItem*>(item->data);
+      const WebKitContextMenuAction action = webkit_context_menu_item_get_stock_action(entry);
+      for (const SaveItem& save : kSaveItems) {
+        const std::string uri = save.action == action ? SavedUri(action, hit) : "";
+        if (uri.empty()) continue;
+        WebKitContextMenuItem* ours = webkit_context_menu_item_new_from_gaction(
+            G_ACTION(self.saveAsAction_), save.caption, g_variant_new_string(uri.c_str()));
+        webkit_context_menu_remove(menu, entry);
+        webkit_context_menu_insert(menu, ours, position);
+        break;
+      }
+      item = next;
+    }
+    return FALSE;
+  }
+
+  static void on_action_activate(GSimpleAction*, GVariant* uri, gpointer data) {
+    WebKitBrowserControl& self = Self(data);
+    self.FollowWithStatus(self.StartDownload(g_variant_get_string(uri, nullptr)), true);
+  }
+
+  static void on_find_counted_matches(WebKitFindController*, guint count, gpointer data) {
+    Self(data).FindResult.emit(count == G_MAXUINT ? kManyMatches : count);
+  }
+
+  static void on_find_failed_to_find_text(WebKitFindController*, gpointer data) {
+    Self(data).FindResult.emit(0);
+  }
+
   // WebKit's answer to a read. The view outlives the call (WebKit holds it for the call), the
   // control may not.
   static void on_view_page_read(GObject* view, GAsyncResult* result, gpointer data) {
@@ -229,6 +333,7 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   webkit_settings_set_enable_javascript(settings, TRUE);
   webkit_settings_set_enable_javascript_markup(settings, scripts == PageScripts::kOn);
 
+  saveAsAction_ = g_simple_action_new("save-as", G_VARIANT_TYPE_STRING);
   gtk_widget_show(widget);
   ConnectSignals();
 }
@@ -237,6 +342,10 @@ WebKitBrowserControl::~WebKitBrowserControl() {
   self_.reset();
   CancelPageRead();
   g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
+  g_signal_handlers_disconnect_by_data(engine_.Context(), this);
+  g_signal_handlers_disconnect_by_data(saveAsAction_, this);
+  g_object_unref(saveAsAction_);
   // Out of its window (a window may still show it) and then gone with our reference.
   gtk_widget_destroy(GTK_WIDGET(view_));
   g_object_unref(view_);
@@ -257,6 +366,15 @@ void WebKitBrowserControl::ConnectSignals() {
   g_signal_connect(view_, "web-process-terminated",
                    G_CALLBACK(Handlers::on_view_web_process_terminated), this);
   g_signal_connect(view_, "create", G_CALLBACK(Handlers::on_view_create), this);
+  g_signal_connect(view_, "decide-policy", G_CALLBACK(Handlers::on_view_decide_policy), this);
+  g_signal_connect(view_, "context-menu", G_CALLBACK(Handlers::on_view_context_menu), this);
+  g_signal_connect(engine_.Context(), "download-started",
+                   G_CALLBACK(Handlers::on_context_download_started), this);
+  g_signal_connect(saveAsAction_, "activate", G_CALLBACK(Handlers::on_action_activate), this);
+  WebKitFindController* find = webkit_web_view_get_find_controller(view_);
+  g_signal_connect(find, "counted-matches", G_CALLBACK(Handlers::on_find_counted_matches), this);
+  g_signal_connect(find, "failed-to-find-text", G_CALLBACK(Handlers::on_find_failed_to_find_text),
+                   this);
 }
 
 void WebKitBrowserControl::LoadUri(const std::string& uri) {
@@ -304,6 +422,63 @@ std::string WebKitBrowserControl::LocationName() const {
 // destroyed before the control takes the wrapper with it (a new one is made then).
 Gtk::Widget& WebKitBrowserControl::Widget() {
   return *Glib::wrap(GTK_WIDGET(view_));
+}
+
+void WebKitBrowserControl::Find(const std::string& text, bool backwards) {
+  WebKitFindController* find = webkit_web_view_get_find_controller(view_);
+  if (text.empty()) {
+    EndFind();
+    FindResult.emit(0);
+    return;
+  }
+  if (text == findText_) {
+    backwards ? webkit_find_controller_search_previous(find)
+              : webkit_find_controller_search_next(find);
+    return;
+  }
+  findText_ = text;
+  webkit_find_controller_search(find, text.c_str(), kFindOptions, kMaxCountedMatches);
+  webkit_find_controller_count_matches(find, text.c_str(), kFindOptions, kMaxCountedMatches);
+}
+
+void WebKitBrowserControl::EndFind() {
+  findText_.clear();
+  webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view_));
+}
+
+WebKitDownload* WebKitBrowserControl::StartDownload(const std::string& uri) {
+  startingDownload_ = true;
+  WebKitDownload* download = webkit_web_view_download_uri(view_, uri.c_str());
+  startingDownload_ = false;
+  return download;
+}
+
+void WebKitBrowserControl::FollowWithStatus(WebKitDownload* download, bool askUser) {
+  DownloadPlan plan;
+  plan.folder = engine_.DownloadFolder();
+  plan.askUser = askUser;
+  GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+  if (askUser && GTK_IS_WINDOW(top)) plan.parent = GTK_WINDOW(top);
+  FollowDownload(download, std::move(plan),
+                 [owner = std::weak_ptr<WebKitBrowserControl*>(self_)](const DownloadReport& r) {
+                   if (const auto control = owner.lock()) {
+                     (*control)->StatusTextChange.emit(DownloadStatusText(r));
+                   }
+                 });
+}
+
+std::function<void()> WebKitBrowserControl::SaveImage(const std::string& uri,
+                                                      const std::filesystem::path& folder,
+                                                      std::function<void(const SavedFile&)> done) {
+  DownloadPlan plan;
+  plan.folder = folder;
+  plan.fallbackName = "image";
+  plan.stallSeconds = kImageStallSeconds;
+  return FollowDownload(
+      StartDownload(uri), std::move(plan), [done = std::move(done)](const DownloadReport& report) {
+        if (!report.finished) return;
+        done(SavedFile{report.saved, report.cancelled ? std::string("cancelled") : report.error});
+      });
 }
 
 double WebKitBrowserControl::ZoomLevel() const {

@@ -3,7 +3,9 @@
 // BrowserControl. When a page finishes loading, its body is read in a script world of our own
 // (a page script cannot change what we read) and kept as the snapshot behind Document() and
 // BaseURL(); DownloadComplete follows that read. The same read takes the image census of the
-// live document (ImageElements()).
+// live document (ImageElements()). A response the engine cannot show, and the context menu's
+// "Save ... As" items, become downloads (DownloadJob) whose progress and outcome go to the
+// status text.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,8 @@
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _GCancellable GCancellable;
+typedef struct _GSimpleAction GSimpleAction;
+typedef struct _WebKitDownload WebKitDownload;
 
 namespace velmora {
 
@@ -50,6 +54,11 @@ class WebKitBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return baseUrl_; }
   const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
 
+  void Find(const std::string& text, bool backwards) override;
+  void EndFind() override;
+  std::function<void()> SaveImage(const std::string& uri, const std::filesystem::path& folder,
+                                  std::function<void(const SavedFile&)> done) override;
+
   double ZoomLevel() const override;
   void SetZoomLevel(double level) override;
   bool Visible() const override;
@@ -80,6 +89,10 @@ class WebKitBrowserControl : public BrowserControl {
   // Keeps what a read brought back, unless a newer load or read has made it stale, and raises
   // DownloadComplete.
   void FinishPageRead(const PageRead& read, PageSnapshotText snapshot);
+  // Starts a download of our own (the engine's download-started then leaves it to us).
+  WebKitDownload* StartDownload(const std::string& uri);
+  // Follows a download whose progress and outcome are the status text.
+  void FollowWithStatus(WebKitDownload* download, bool askUser);
 
   BrowserEngine& engine_;
   WebKitWebView* view_ = nullptr;  // our own reference
@@ -98,6 +111,10 @@ class WebKitBrowserControl : public BrowserControl {
   std::string document_;
   std::string baseUrl_;
   std::vector<ImageElement> imageElements_;
+
+  std::string findText_;
+  bool startingDownload_ = false;
+  GSimpleAction* saveAsAction_ = nullptr;  // the context menu's "Save ... As" items
 };
 
 }  // namespace velmora

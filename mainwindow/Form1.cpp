@@ -6,10 +6,14 @@
 #include <gtkmm/image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "analysis/GalleryPage.h"
 #include "analysis/UrlHelpers.h"
+#include "common/KeptFiles.h"
 #include "hosted/CompactControls.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
@@ -73,7 +77,9 @@ Form1::Form1(Form1Parts parts)
       fileDialog_(std::move(parts.fileDialog)),
       seams_(parts.seams),
       endProgram_(std::move(parts.endProgram)),
-      firstAddress_(std::move(parts.firstAddress)) {
+      firstAddress_(std::move(parts.firstAddress)),
+      downloadFolder_(parts.downloadFolder.empty() ? DefaultDownloadFolder()
+                                                   : std::move(parts.downloadFolder)) {
   if (seams_ == nullptr) {
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
@@ -81,6 +87,7 @@ Form1::Form1(Form1Parts parts)
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
   set_title("Form1");
   BuildControls();
+  BuildFindBar();
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;
@@ -158,7 +165,11 @@ void Form1::BuildMenus() {
     std::array<const char*, 6> captions;
   };
   const MenuDesign menus[] = {
-      {&mnuFile, "File", mnuFileItem.data(), mnuFileItem.size(), {"Open", "Exit"}},
+      {&mnuFile,
+       "File",
+       mnuFileItem.data(),
+       mnuFileItem.size(),
+       {"Open", "Exit", "Save Images\u2026"}},
       {&mnuGo,
        "Go",
        mnuGoItem.data(),
@@ -189,6 +200,37 @@ void Form1::BuildMenus() {
     design.top->set_submenu(menus_[m]);
     menuBar.append(*design.top);
   }
+  // Save Images sits above Exit; the items keep their indexes.
+  menus_[0].reorder_child(mnuFileItem[2], 1);
+}
+
+void Form1::BuildFindBar() {
+  const auto iconButton = [](Gtk::Button& button, const char* icon, const char* tooltip) {
+    button.set_image_from_icon_name(icon, Gtk::ICON_SIZE_MENU);
+    button.set_tooltip_text(tooltip);
+    button.set_relief(Gtk::RELIEF_NONE);
+    button.set_can_focus(false);
+  };
+  iconButton(cmdFindPrevious, "go-up", "Previous match (Shift+F3)");
+  iconButton(cmdFindNext, "go-down", "Next match (F3)");
+  iconButton(cmdFindClose, "window-close", "Close the find bar (Escape)");
+  txtFind.set_placeholder_text("Find in page");
+  txtFind.set_width_chars(30);
+  lblFindCount.set_has_frame(false);
+  lblFindCount.set_editable(false);
+  lblFindCount.set_can_focus(false);
+  lblFindCount.set_width_chars(22);
+  lblFindCount.get_style_context()->add_class("address-label");
+  findBar.set_border_width(2);
+  findBar.pack_start(txtFind, Gtk::PACK_SHRINK);
+  findBar.pack_start(cmdFindPrevious, Gtk::PACK_SHRINK);
+  findBar.pack_start(cmdFindNext, Gtk::PACK_SHRINK);
+  findBar.pack_start(lblFindCount, Gtk::PACK_SHRINK, 6);
+  findBar.pack_end(cmdFindClose, Gtk::PACK_SHRINK);
+  findBar.show_all();
+  findBar.set_no_show_all(true);
+  findBar.hide();
+  client_.put(findBar, 0, 0);
 }
 
 void Form1::ConnectEvents() {
@@ -246,8 +288,34 @@ void Form1::ConnectEvents() {
       });
     }
   });
+  // After the focused widget: a web page gets each key first (WebKit hands back what the page
+  // did not take), and the shortcuts act on the rest.
   signal_key_press_event().connect(
-      [this](GdkEventKey* event) { return HandleShortcut(event->keyval, event->state); }, false);
+      [this](GdkEventKey* event) { return HandleShortcut(event->keyval, event->state); }, true);
+
+  for (int i = 0; i < 3; ++i) {
+    wb(i).FindResult.connect([this, i](unsigned matches) { ShowFindCount(i, matches); });
+  }
+  txtFind.signal_search_changed().connect([this] {
+    if (findPane_ >= 0) wb(findPane_).Find(txtFind.get_text(), false);
+  });
+  txtFind.signal_key_press_event().connect(
+      [this](GdkEventKey* event) {
+        const guint mods = event->state & gtk_accelerator_get_default_mod_mask();
+        if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) {
+          FindAgain(mods == GDK_SHIFT_MASK);
+          return true;
+        }
+        if (event->keyval == GDK_KEY_Escape && mods == 0) {
+          CloseFindBar();
+          return true;
+        }
+        return false;
+      },
+      false);
+  cmdFindPrevious.signal_clicked().connect([this] { FindAgain(true); });
+  cmdFindNext.signal_clicked().connect([this] { FindAgain(false); });
+  cmdFindClose.signal_clicked().connect([this] { CloseFindBar(); });
   signal_delete_event().connect(sigc::mem_fun(*this, &Form1::on_delete));
 }
 
@@ -297,7 +365,8 @@ void Form1::ApplyLayout(const MainWindowLayout& l) {
     widget.set_size_request(Pixels(r.width), Pixels(r.height));
   };
   place(TabStrip1, l.tabStrip);
-  for (auto& pane : panes_) place(pane->Widget(), l.pane);
+  paneArea_ = l.pane;
+  PlacePanes();
   while (sb1.PanelCount() < 2) sb1.AddPanel();
   sb1.SetPanelWidth(1, Pixels(l.panel1Width));
   sb1.SetPanelWidth(2, Pixels(l.panel2Width));
@@ -308,7 +377,29 @@ void Form1::ApplyLayout(const MainWindowLayout& l) {
   place(cmdGo, l.go);
 }
 
+void Form1::PlacePanes() {
+  if (!paneArea_) return;
+  const int left = Pixels(paneArea_->left);
+  const int top = Pixels(paneArea_->top);
+  const int width = Pixels(paneArea_->width);
+  int height = Pixels(paneArea_->height);
+  if (findBar.get_visible()) {
+    int minimum = 0;
+    int natural = 0;
+    findBar.get_preferred_height(minimum, natural);
+    const int barHeight = std::min(natural, height);
+    height -= barHeight;
+    client_.move(findBar, left, top + height);
+    findBar.set_size_request(width, barHeight);
+  }
+  for (auto& pane : panes_) {
+    client_.move(pane->Widget(), left, top);
+    pane->Widget().set_size_request(width, height);
+  }
+}
+
 void Form1::Form_Unload() {
+  if (saveImages_) saveImages_->hide();
   seams_->UnloadHelp();
   seams_->UnloadSplash();
   StopAllPanes();
@@ -334,6 +425,7 @@ void Form1::ShowActiveTab(int index) {
   if (index < 0 || index > 2) return;
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   wb(index).SetVisible(true);
+  FollowActivePaneWithFind();
 }
 
 void Form1::SelectTab(int index) {
@@ -341,6 +433,7 @@ void Form1::SelectTab(int index) {
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   TabStrip1.set_current_page(index);
   wb(index).SetVisible(true);
+  FollowActivePaneWithFind();
 }
 
 void Form1::TabStrip1_Click() {
@@ -429,9 +522,49 @@ void Form1::mnuFileItem_Click(int index) {
     case 1:
       Form_Unload();
       break;
+    case 2:
+      SaveImages();
+      break;
     default:
       break;
   }
+}
+
+void Form1::SaveImages() {
+  if (saveImages_ && saveImages_->Running()) {
+    saveImages_->present();
+    return;
+  }
+  std::vector<std::string> urls =
+      GalleryImageUrls(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census);
+  if (urls.empty()) {
+    sb1.SetPanelText(1, "The page shows no images to save");
+    return;
+  }
+  std::string host;
+  if (GUri* uri = g_uri_parse(wb(0).LocationURL().c_str(), G_URI_FLAGS_NONE, nullptr)) {
+    host = g_uri_get_host(uri) ? g_uri_get_host(uri) : "";
+    g_uri_unref(uri);
+  }
+  // The chooser opens in the download folder, made when missing.
+  g_mkdir_with_parents(downloadFolder_.c_str(), 0755);
+  const std::optional<std::filesystem::path> folder =
+      fileDialog_->ShowSaveFolder(*this, downloadFolder_ / SafeFileName(host, "Images"));
+  if (!folder) return;
+  std::error_code error;
+  if (g_mkdir_with_parents(folder->c_str(), 0755) != 0 ||
+      !std::filesystem::is_directory(*folder, error)) {
+    sb1.SetPanelText(1, "Could not make the folder " + folder->string() + ": " +
+                            std::strerror(errno != 0 ? errno : ENOTDIR));
+    return;
+  }
+  saveImages_.reset();
+  saveImages_ = std::make_unique<SaveImagesWindow>(
+      wb(0), std::move(urls), *folder,
+      [this](const std::string& summary) { sb1.SetPanelText(1, summary); });
+  saveImages_->set_transient_for(*this);
+  if (blnUseSkin) seams_->SkinWindow(*saveImages_);
+  saveImages_->show();
 }
 
 void Form1::mnuGoItem_Click(int index) {
@@ -514,6 +647,63 @@ bool Form1::AnalyzePage() {
   return true;
 }
 
+// ---- Find in page --------------------------------------------------------------------------
+
+void Form1::ShowFindBar() {
+  findPane_ = ActivePane();
+  if (findPane_ < 0) return;
+  if (!findBar.get_visible()) {
+    findBar.show();
+    PlacePanes();
+  }
+  txtFind.grab_focus();
+  txtFind.select_region(0, -1);
+  // A new search from the top of the page.
+  wb(findPane_).EndFind();
+  if (!txtFind.get_text().empty()) wb(findPane_).Find(txtFind.get_text(), false);
+}
+
+void Form1::FindAgain(bool backwards) {
+  if (!findBar.get_visible() || findPane_ < 0) {
+    ShowFindBar();
+    return;
+  }
+  wb(findPane_).Find(txtFind.get_text(), backwards);
+}
+
+void Form1::CloseFindBar() {
+  if (!findBar.get_visible()) return;
+  findBar.hide();
+  if (findPane_ >= 0) wb(findPane_).EndFind();
+  findPane_ = -1;
+  lblFindCount.set_text("");
+  PlacePanes();
+  if (const int pane = ActivePane(); pane >= 0) wb(pane).Widget().grab_focus();
+}
+
+void Form1::FollowActivePaneWithFind() {
+  const int pane = ActivePane();
+  if (!findBar.get_visible() || pane == findPane_) return;
+  if (findPane_ >= 0) wb(findPane_).EndFind();
+  findPane_ = pane;
+  lblFindCount.set_text("");
+  if (pane >= 0 && !txtFind.get_text().empty()) wb(pane).Find(txtFind.get_text(), false);
+}
+
+void Form1::ShowFindCount(int index, unsigned matches) {
+  if (index != findPane_) return;
+  if (txtFind.get_text().empty()) {
+    lblFindCount.set_text("");
+  } else if (matches == BrowserControl::kManyMatches) {
+    lblFindCount.set_text("More than " + std::to_string(BrowserControl::kMaxCountedMatches) +
+                          " matches");
+  } else if (matches == 0) {
+    lblFindCount.set_text("No matches");
+  } else {
+    lblFindCount.set_text(std::to_string(matches) + (matches == 1 ? " match" : " matches"));
+  }
+}
+
 // ---- Keyboard ------------------------------------------------------------------------------
 
 // The zoom steps of a desktop browser.
@@ -576,6 +766,10 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
     cmdStop_Click();
   } else if (ctrl && key == GDK_KEY_o) {
     mnuFileItem_Click(0);
+  } else if (ctrl && key == GDK_KEY_f) {
+    ShowFindBar();
+  } else if ((none || mods == GDK_SHIFT_MASK) && key == GDK_KEY_F3) {
+    FindAgain(mods == GDK_SHIFT_MASK);
   } else if ((ctrl || ctrlShift) &&
              (key == GDK_KEY_plus || key == GDK_KEY_equal || key == GDK_KEY_KP_Add)) {
     ZoomActivePane(1);

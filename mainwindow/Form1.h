@@ -12,11 +12,13 @@
 #include <gtkmm/menuitem.h>
 #include <gtkmm/notebook.h>
 #include <gtkmm/progressbar.h>
+#include <gtkmm/searchentry.h>
 #include <gtkmm/window.h>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@
 #include "mainwindow/ArrangeControls.h"
 #include "mainwindow/Form1Seams.h"
 #include "mainwindow/OpenFileDialog.h"
+#include "mainwindow/SaveImagesWindow.h"
 
 namespace velmora {
 
@@ -41,6 +44,8 @@ struct Form1Parts {
   // The address the program was started with ("velmora URL|FILE"): pane 0 opens it instead of
   // the home page. Empty: the home page.
   std::string firstAddress;
+  // Where Save Images proposes its folder; DefaultDownloadFolder() when empty.
+  std::filesystem::path downloadFolder;
 };
 
 class Form1 : public Gtk::Window {
@@ -97,6 +102,18 @@ class Form1 : public Gtk::Window {
   // Ctrl and the wheel over a pane zoom it; true when the scroll was taken for that.
   bool HandleZoomScroll(double deltaY, guint modifiers);
 
+  // Find in page: a bar under the pane the user is looking at. Showing it again selects its
+  // text; FindAgain moves to the next match (or the previous), showing the bar first when it
+  // is hidden.
+  void ShowFindBar();
+  void FindAgain(bool backwards);
+  void CloseFindBar();
+
+  // File > Save Images…: asks for a folder and saves every picture of the gallery into it.
+  void SaveImages();
+  // The Save Images window of the last save; nullptr before the first.
+  SaveImagesWindow* saveImagesWindow() { return saveImages_.get(); }
+
   // Places the controls for an outer window size in twips.
   void ApplyLayout(const MainWindowLayout& layout);
   // Pixels for twips at the screen's resolution.
@@ -111,12 +128,17 @@ class Form1 : public Gtk::Window {
   Gtk::ProgressBar pb1;
   double pb1Max = 100;
   double pb1Value = 0;
+  // The find bar.
+  Gtk::Box findBar{Gtk::ORIENTATION_HORIZONTAL, 4};
+  Gtk::SearchEntry txtFind;
+  Gtk::Button cmdFindPrevious, cmdFindNext, cmdFindClose;
+  Gtk::Entry lblFindCount;  // read-only and borderless, as "URL:" is
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
   std::vector<std::unique_ptr<SkinLabel>> SkinLabel1;
 
   Gtk::MenuBar menuBar;
   Gtk::MenuItem mnuFile, mnuGo, mnuView, mnuTools, mnuHelp, mnuAbout;
-  std::array<Gtk::MenuItem, 2> mnuFileItem;
+  std::array<Gtk::MenuItem, 3> mnuFileItem;
   std::array<Gtk::MenuItem, 6> mnuGoItem;
   std::array<Gtk::MenuItem, 4> mnuViewItem;
   std::array<Gtk::MenuItem, 2> mnuToolsItem;
@@ -134,6 +156,12 @@ class Form1 : public Gtk::Window {
   void BuildMenus();
   void ConnectEvents();
   void StopAllPanes();
+  void BuildFindBar();
+  // Places the panes in the layout's pane area, the find bar below them when it shows.
+  void PlacePanes();
+  // The find bar follows the pane the user is looking at.
+  void FollowActivePaneWithFind();
+  void ShowFindCount(int index, unsigned matches);
   // The pane the user is looking at: the last visible of panes 0, 1, 2; -1 when none is.
   int ActivePane() const;
   bool on_delete(GdkEventAny* event);
@@ -145,6 +173,10 @@ class Form1 : public Gtk::Window {
   Form1Seams* seams_;
   std::function<void()> endProgram_;
   std::string firstAddress_;
+  std::filesystem::path downloadFolder_;
+  std::unique_ptr<SaveImagesWindow> saveImages_;
+  std::optional<TwipRect> paneArea_;
+  int findPane_ = -1;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;

@@ -1,6 +1,8 @@
-// The File > Open dialog: a modal open-file dialog that remembers the last file chosen.
+// The File menu's dialogs: Open, a modal open-file dialog that remembers the last file chosen,
+// and the folder for Save Images.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,10 @@ class OpenFileDialog {
   // Returns the chosen file (also kept in FileName), or nothing when the user cancelled;
   // cancelling keeps FileName for the next time.
   virtual std::optional<std::string> ShowOpen(Gtk::Window& parent) = 0;
+  // Asks for the folder Save Images fills, proposing `proposed` (a new folder's name in an
+  // existing one). The folder chosen may not exist yet; nothing when the user cancelled.
+  virtual std::optional<std::filesystem::path> ShowSaveFolder(
+      Gtk::Window& parent, const std::filesystem::path& proposed) = 0;
 
   std::string FileName;
 };
@@ -26,6 +32,8 @@ class OpenFileDialog {
 class GtkOpenFileDialog : public OpenFileDialog {
  public:
   std::optional<std::string> ShowOpen(Gtk::Window& parent) override;
+  std::optional<std::filesystem::path> ShowSaveFolder(
+      Gtk::Window& parent, const std::filesystem::path& proposed) override;
 };
 
 }  // namespace velmora

@@ -58,8 +58,15 @@ class ScriptedFileDialog : public OpenFileDialog {
     answers.erase(answers.begin());
     return FileName;
   }
+  std::optional<std::filesystem::path> ShowSaveFolder(
+      Gtk::Window&, const std::filesystem::path& proposed) override {
+    proposedFolders.push_back(proposed);
+    return folderAnswer;
+  }
   std::vector<std::optional<std::string>> answers;
   int shown = 0;
+  std::optional<std::filesystem::path> folderAnswer;
+  std::vector<std::filesystem::path> proposedFolders;
 };
 
 class Form1Test : public ::testing::Test {

@@ -57,6 +57,30 @@ class FakeBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return current_.base; }
   const std::vector<ImageElement>& ImageElements() const override { return current_.images; }
 
+  void Find(const std::string& text, bool backwards) override {
+    calls.push_back(std::string(backwards ? "FindBack " : "Find ") + text);
+  }
+  void EndFind() override { calls.push_back("EndFind"); }
+
+  // Saves wait until the test finishes them (FinishSave) or the caller cancels them.
+  struct Save {
+    std::string uri;
+    std::filesystem::path folder;
+    std::function<void(const SavedFile&)> done;
+    bool cancelled = false;
+  };
+  std::function<void()> SaveImage(const std::string& uri, const std::filesystem::path& folder,
+                                  std::function<void(const SavedFile&)> done) override {
+    saves.push_back(Save{uri, folder, std::move(done)});
+    const std::size_t index = saves.size() - 1;
+    return [this, index] { saves[index].cancelled = true; };
+  }
+  // Ends save `index` with this outcome (once).
+  void FinishSave(std::size_t index, const SavedFile& outcome) {
+    auto done = std::move(saves.at(index).done);
+    if (done) done(outcome);
+  }
+
   double ZoomLevel() const override { return zoom_; }
   void SetZoomLevel(double level) override { zoom_ = level; }
   bool Visible() const override { return widget_.get_visible(); }
@@ -76,6 +100,7 @@ class FakeBrowserControl : public BrowserControl {
 
   std::vector<std::string> calls;        // every operation asked for, in order
   std::vector<std::string> navigations;  // the addresses of Navigate and Navigate2
+  std::vector<Save> saves;
 
  private:
   Gtk::EventBox widget_;  // stands where the page would be drawn
