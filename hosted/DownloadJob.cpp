@@ -23,6 +23,17 @@ std::string Text(const char* text) {
   return text ? text : "";
 }
 
+// The bytes a complete answer holds, as its server announced them; 0 when unknown (none given, or
+// the body is encoded, so the announced size is not the size of the file).
+guint64 AnnouncedSize(WebKitURIResponse* response) {
+  if (response == nullptr) return 0;
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+  const char* encoding =
+      headers ? soup_message_headers_get_one(headers, "Content-Encoding") : nullptr;
+  if (encoding != nullptr && g_ascii_strcasecmp(encoding, "identity") != 0) return 0;
+  return webkit_uri_response_get_content_length(response);
+}
+
 // The name the server gave in Content-Disposition, "" when none.
 std::string DispositionName(WebKitURIResponse* response) {
   return response ? Text(webkit_uri_response_get_suggested_filename(response)) : "";
@@ -180,6 +191,16 @@ struct Job {
     end.finished = true;
     if (job.error.empty() && !job.cancelled && job.temporary.empty()) {
       job.error = "nothing was received";
+    }
+    if (job.error.empty() && !job.cancelled) {
+      // The engine takes a connection that ends early for the end of the file.
+      std::error_code sized;
+      const guint64 announced = AnnouncedSize(webkit_download_get_response(job.download));
+      const std::uintmax_t size = std::filesystem::file_size(job.temporary, sized);
+      if (!sized && announced > 0 && size < announced) {
+        job.error = "the server sent " + std::to_string(size) + " of " + std::to_string(announced) +
+                    " bytes";
+      }
     }
     if (job.error.empty() && !job.cancelled) {
       std::error_code moved;

@@ -123,6 +123,7 @@ struct WebKitBrowserControl::Handlers {
         // Whatever is still being read belongs to the page being left.
         ++self.loadGeneration_;
         self.errorPageComing_ = false;
+        self.downloadedInstead_ = false;
         self.CancelPageRead();
         self.StatusTextChange.emit("Opening " + Text(webkit_web_view_get_uri(view)) + "\u2026");
         self.DownloadBegin.emit();
@@ -142,6 +143,10 @@ struct WebKitBrowserControl::Handlers {
           self.errorPageComing_ = false;
           break;
         }
+        if (self.downloadedInstead_) {
+          self.downloadedInstead_ = false;
+          break;
+        }
         self.StartPageRead();
         break;
     }
@@ -150,9 +155,13 @@ struct WebKitBrowserControl::Handlers {
   // Returning FALSE lets WebKit show its own error page for the failed address. WebKit's own
   // handler runs next and stops the emission when it shows the page; when it shows none (a
   // cancelled load: Stop, or a new address), the emission goes on to the handler below.
-  static gboolean on_view_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*,
+  static gboolean on_view_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
                                       gpointer data) {
-    Self(data).errorPageComing_ = true;
+    WebKitBrowserControl& self = Self(data);
+    self.errorPageComing_ = true;
+    // The address turned out to be a download: the page shown stays, and is not read again.
+    self.downloadedInstead_ = g_error_matches(
+        error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
     return FALSE;
   }
 

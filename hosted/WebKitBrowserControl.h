@@ -107,6 +107,8 @@ class WebKitBrowserControl : public BrowserControl {
   std::uint64_t readSerial_ = 0;
   // Set when the load that is ending failed and WebKit is about to show its error page.
   bool errorPageComing_ = false;
+  // Set when the load that is ending became a download.
+  bool downloadedInstead_ = false;
 
   std::string document_;
   std::string baseUrl_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gtkmm/main.h>
+#include <webkit2/webkit2.h>
 
 #include <memory>
 #include <string>
@@ -119,6 +120,44 @@ bool RunUntil(const std::function<bool()>& done, std::string_view what) {
     return false;
   }
   return true;
+}
+
+// Runs a script in the page's own world and returns its result as text.
+std::string EvaluateInPage(WebKitWebView* view, const std::string& script) {
+  // On the heap: when the watchdog gives up, the answer may still come, and then frees it.
+  struct Answer {
+    bool done = false;
+    bool abandoned = false;
+    std::string text;
+  };
+  auto* answer = new Answer;
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* out = static_cast<Answer*>(data);
+        GError* error = nullptr;
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        if (value) {
+          gchar* text = jsc_value_to_string(value);
+          out->text = text;
+          g_free(text);
+          g_object_unref(value);
+        } else {
+          out->text = std::string("error: ") + (error ? error->message : "?");
+          g_clear_error(&error);
+        }
+        out->done = true;
+        if (out->abandoned) delete out;
+      },
+      answer);
+  if (!RunUntil([&] { return answer->done; }, "a script in the page")) {
+    answer->abandoned = true;
+    return "(no answer)";
+  }
+  std::string text = std::move(answer->text);
+  delete answer;
+  return text;
 }
 
 }  // namespace velmora::testing

@@ -31,6 +31,7 @@
 namespace velmora {
 namespace {
 
+using testing::EvaluateInPage;
 using testing::LoopbackServer;
 using testing::RunUntil;
 using testing::SharedEngine;
@@ -119,44 +120,6 @@ class BrowserControlTest : public ::testing::Test {
   std::unique_ptr<Gtk::Window> window_;
   std::unique_ptr<Gtk::Fixed> fixed_;
 };
-
-// Runs a script in the page's own world and returns its result as text.
-std::string EvaluateInPage(WebKitWebView* view, const std::string& script) {
-  // On the heap: when the watchdog gives up, the answer may still come, and then frees it.
-  struct Answer {
-    bool done = false;
-    bool abandoned = false;
-    std::string text;
-  };
-  auto* answer = new Answer;
-  webkit_web_view_evaluate_javascript(
-      view, script.c_str(), -1, nullptr, nullptr, nullptr,
-      [](GObject* source, GAsyncResult* result, gpointer data) {
-        auto* out = static_cast<Answer*>(data);
-        GError* error = nullptr;
-        JSCValue* value =
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        if (value) {
-          gchar* text = jsc_value_to_string(value);
-          out->text = text;
-          g_free(text);
-          g_object_unref(value);
-        } else {
-          out->text = std::string("error: ") + (error ? error->message : "?");
-          g_clear_error(&error);
-        }
-        out->done = true;
-        if (out->abandoned) delete out;
-      },
-      answer);
-  if (!RunUntil([&] { return answer->done; }, "a script in the page")) {
-    answer->abandoned = true;
-    return "(no answer)";
-  }
-  std::string text = std::move(answer->text);
-  delete answer;
-  return text;
-}
 
 // Sets `*finalized` when the object is finalized: when its last reference is gone, not merely
 // when it is destroyed (a weak reference would fire then already).

@@ -6,9 +6,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "hosted/BrowserEngine.h"
+
+typedef struct _WebKitWebView WebKitWebView;
 
 namespace velmora::testing {
 
@@ -30,5 +33,9 @@ std::filesystem::path AssetsFolder();
 // Runs the main loop (a new GMainLoop) until `done()` holds. After kWatchdogSeconds the test
 // fails with a message naming `what`, and this returns false.
 bool RunUntil(const std::function<bool()>& done, std::string_view what);
+
+// Runs a script in the page's own world and returns its result as text ("(no answer)" after
+// the watchdog).
+std::string EvaluateInPage(WebKitWebView* view, const std::string& script);
 
 }  // namespace velmora::testing

@@ -62,7 +62,18 @@ LoopbackServer::~LoopbackServer() {
 }
 
 void LoopbackServer::Serve(std::string path, std::string contentType, std::string body) {
-  resources_[std::move(path)] = Resource{std::move(contentType), std::move(body)};
+  resources_[std::move(path)] = Resource{std::move(contentType), std::move(body), {}};
+}
+
+void LoopbackServer::AddHeader(std::string_view path, std::string name, std::string value) {
+  resources_.at(std::string(path)).headers.emplace_back(std::move(name), std::move(value));
+}
+
+std::string LoopbackServer::RequestHeader(std::string_view path, std::string_view name) const {
+  const auto found = requestHeaders_.find(path);
+  if (found == requestHeaders_.end()) return "";
+  const auto header = found->second.find(name);
+  return header == found->second.end() ? "" : header->second;
 }
 
 std::string LoopbackServer::Url(std::string_view path) const {
@@ -106,6 +117,10 @@ void LoopbackServer::Answer(SoupServerMessage* message, std::string_view path) {
     return;
   }
   soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
+  for (const auto& [name, value] : found->second.headers) {
+    soup_message_headers_append(soup_server_message_get_response_headers(message), name.c_str(),
+                                value.c_str());
+  }
   soup_server_message_set_response(message, found->second.contentType.c_str(), SOUP_MEMORY_COPY,
                                    found->second.body.data(), found->second.body.size());
 }
@@ -126,6 +141,13 @@ void LoopbackServer::OnRequest(SoupServer*, SoupServerMessage* message, const ch
   auto& self = *static_cast<LoopbackServer*>(data);
   const std::string_view requested = path ? path : "";
   ++self.requests_[std::string(requested)];
+  auto& headers = self.requestHeaders_[std::string(requested)];
+  headers.clear();
+  SoupMessageHeadersIter iter;
+  soup_message_headers_iter_init(&iter, soup_server_message_get_request_headers(message));
+  const char* name = nullptr;
+  const char* value = nullptr;
+  while (soup_message_headers_iter_next(&iter, &name, &value)) headers[name] = value;
   if (self.held_.contains(requested)) {
     self.waiting_.push_back(
         Waiting{std::string(requested), static_cast<SoupServerMessage*>(g_object_ref(message))});

@@ -36,6 +36,11 @@ class LoopbackServer {
   // ("text/html; charset=utf-8", "image/png"). Any other path gets 404.
   void Serve(std::string path, std::string contentType, std::string body);
 
+  // Adds a header to the answers for `path` (served already).
+  void AddHeader(std::string_view path, std::string name, std::string value);
+  // The value of header `name` in the last request for `path`; "" when none came or it had none.
+  std::string RequestHeader(std::string_view path, std::string_view name) const;
+
   // "http://127.0.0.1:<port>" (or "https://...") followed by `path` (which starts with "/").
   std::string Url(std::string_view path) const;
   int Port() const noexcept { return port_; }
@@ -53,6 +58,7 @@ class LoopbackServer {
   struct Resource {
     std::string contentType;
     std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
   };
   struct Waiting {
     std::string path;
@@ -70,6 +76,8 @@ class LoopbackServer {
   bool https_ = false;
   std::map<std::string, Resource, std::less<>> resources_;
   std::map<std::string, int, std::less<>> requests_;
+  std::map<std::string, std::map<std::string, std::string, std::less<>>, std::less<>>
+      requestHeaders_;
   std::set<std::string, std::less<>> held_;
   std::vector<Waiting> waiting_;
 };
