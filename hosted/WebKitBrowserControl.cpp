@@ -30,6 +30,9 @@ std::string Text(const gchar* text) {
 
 constexpr const char* kDoneText = "Done";
 
+// Marks a download that its starter follows itself.
+constexpr const char* kFollowedMark = "velmora-followed";
+
 // A picture server that sends nothing for this long is given up by SaveImage.
 constexpr unsigned kImageStallSeconds = 30;
 
@@ -236,12 +239,15 @@ struct WebKitBrowserControl::Handlers {
     return TRUE;
   }
 
-  // Every download of the web context is announced here; this control follows those of its own
-  // view that it did not start itself.
+  // Every download of the web context is announced here (those of webkit_web_view_download_uri
+  // after it returned); this control follows those of its own view that nobody follows yet.
   static void on_context_download_started(WebKitWebContext*, WebKitDownload* download,
                                           gpointer data) {
     WebKitBrowserControl& self = Self(data);
-    if (self.startingDownload_ || webkit_download_get_web_view(download) != self.view_) return;
+    if (g_object_get_data(G_OBJECT(download), kFollowedMark) != nullptr ||
+        webkit_download_get_web_view(download) != self.view_) {
+      return;
+    }
     self.FollowWithStatus(WEBKIT_DOWNLOAD(g_object_ref(download)), false);
   }
 
@@ -456,9 +462,8 @@ void WebKitBrowserControl::EndFind() {
 }
 
 WebKitDownload* WebKitBrowserControl::StartDownload(const std::string& uri) {
-  startingDownload_ = true;
   WebKitDownload* download = webkit_web_view_download_uri(view_, uri.c_str());
-  startingDownload_ = false;
+  g_object_set_data(G_OBJECT(download), kFollowedMark, GINT_TO_POINTER(1));
   return download;
 }
 

@@ -89,7 +89,7 @@ class WebKitBrowserControl : public BrowserControl {
   // Keeps what a read brought back, unless a newer load or read has made it stale, and raises
   // DownloadComplete.
   void FinishPageRead(const PageRead& read, PageSnapshotText snapshot);
-  // Starts a download of our own (the engine's download-started then leaves it to us).
+  // Starts a download that the caller follows (download-started leaves it alone).
   WebKitDownload* StartDownload(const std::string& uri);
   // Follows a download whose progress and outcome are the status text.
   void FollowWithStatus(WebKitDownload* download, bool askUser);
@@ -115,7 +115,6 @@ class WebKitBrowserControl : public BrowserControl {
   std::vector<ImageElement> imageElements_;
 
   std::string findText_;
-  bool startingDownload_ = false;
   GSimpleAction* saveAsAction_ = nullptr;  // the context menu's "Save ... As" items
 };
 

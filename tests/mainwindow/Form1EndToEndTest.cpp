@@ -1,13 +1,19 @@
 // The main window with the real WebKit panes against pages served on 127.0.0.1: a page goes
 // through the whole road (pane 0 loads it, the analysis writes the views, panes 1 and 2 show
-// them), and the commands that move between the panes work on real pages. Every wait has a
-// watchdog: a lost web process means the awaited page never finishes.
+// them), the commands that move between the panes work on real pages, Save Images keeps the
+// gallery's pictures, the find bar moves through the Source Code pane, and a key reaches the
+// page before the window's shortcuts. Every wait has a watchdog: a lost web process means the
+// awaited page never finishes.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
@@ -19,6 +25,7 @@
 namespace velmora {
 namespace {
 
+using testing::EvaluateInPage;
 using testing::LoopbackServer;
 using testing::ReadFile;
 using testing::RunUntil;
@@ -37,7 +44,63 @@ constexpr const char* kPage =
     "<a href=\"pics/big.png\"><img src=\"pics/thumb.png\"></a>\n"
     // The gallery shows the lazy image, which only the Images pane ever asks for.
     "<img data-src=\"/pics/lazy.png\" src=\"pics/placeholder.png\">\n"
+    "<img src=\"pics/gone.png\">\n"
+    "<img src=\"data:image/png;base64,iVBORw0KGgo=\">\n"
     "</body></html>\n";
+
+// Save Images' folder dialog answers with a folder of the test's.
+class FolderDialog : public OpenFileDialog {
+ public:
+  std::optional<std::string> ShowOpen(Gtk::Window&) override { return std::nullopt; }
+  std::optional<std::filesystem::path> ShowSaveFolder(
+      Gtk::Window&, const std::filesystem::path& folder) override {
+    proposed = folder;
+    return answer;
+  }
+  std::filesystem::path proposed;
+  std::filesystem::path answer;
+};
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Presses a key in the window, as GDK delivers one from the X server: it goes to the focused
+// widget.
+void PressKey(Gtk::Window& window, guint keyval, guint modifiers) {
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval,
+                                    &keys, &count);
+  GdkDevice* keyboard =
+      gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default()));
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(window.get_window()->gobj()));
+    event->key.send_event = FALSE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.state = modifiers;
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = count > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+    event->key.group = count > 0 ? static_cast<guint8>(keys[0].group) : 0;
+    gdk_event_set_device(event, keyboard);
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  g_free(keys);
+}
+
+// Where the find bar's match is: the length of the pane's text before the selection.
+constexpr const char* kSelectionOffset =
+    "(() => { const s = getSelection(); if (!s.rangeCount) return -1;"
+    " const r = s.getRangeAt(0); const before = document.createRange();"
+    " before.selectNodeContents(document.body); before.setEnd(r.startContainer, r.startOffset);"
+    " return before.toString().length; })()";
 
 class Form1EndToEnd : public ::testing::Test {
  protected:
@@ -57,6 +120,10 @@ class Form1EndToEnd : public ::testing::Test {
     panes_ = {pane0.get(), pane1.get(), pane2.get()};
     parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
     parts.workFiles = WorkFiles(testing::SandboxFolder());
+    auto dialog = std::make_unique<FolderDialog>();
+    dialog_ = dialog.get();
+    parts.fileDialog = std::move(dialog);
+    parts.downloadFolder = downloads_.path();
     form_ = std::make_unique<Form1>(std::move(parts));
     for (int i = 0; i < 3; ++i) {
       panes_[i]->DownloadComplete.connect([this, i] { ++finished_[i]; });
@@ -81,7 +148,23 @@ class Form1EndToEnd : public ::testing::Test {
 
   std::string Folder() const { return testing::SandboxFolder().string(); }
 
+  // Opens the sample page and waits for its two views.
+  void OpenPage() {
+    form_->txtUrl.set_text(server_.Url("/page.html"));
+    const int sources = finished_[1];
+    const int galleries = finished_[2];
+    form_->cmdGo_Click();
+    ASSERT_TRUE(RunUntil(
+        [&] {
+          return panes_[0]->LocationURL() == server_.Url("/page.html") && finished_[1] > sources &&
+                 finished_[2] > galleries;
+        },
+        "the page and its views"));
+  }
+
   LoopbackServer server_;
+  testing::TempFolder downloads_;
+  FolderDialog* dialog_ = nullptr;
   std::unique_ptr<Form1> form_;
   std::array<WebKitBrowserControl*, 3> panes_{};
   std::array<int, 3> finished_{};
@@ -158,6 +241,81 @@ TEST_F(Form1EndToEnd, ABadAddressShowsTheEnginesErrorPage) {
   form_->cmdGo_Click();
   ASSERT_TRUE(RunUntil([&] { return panes_[0]->LocationURL() == server_.Url("/page.html"); },
                        "a good page after the bad one"));
+}
+
+TEST_F(Form1EndToEnd, SaveImagesKeepsTheGallerysPicturesAndReportsFailures) {
+  OpenPage();
+  const std::filesystem::path into = downloads_.path() / "harbour";
+  dialog_->answer = into;
+  form_->mnuFileItem_Click(2);
+  EXPECT_EQ(dialog_->proposed, downloads_.path() / "127.0.0.1");
+  SaveImagesWindow* window = form_->saveImagesWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(RunUntil([&] { return !window->Running(); }, "Save Images"));
+
+  // The gallery's pictures: pair 1 and the census (the lazy picture instead of its
+  // placeholder), not the linked big.png.
+  EXPECT_EQ(FilesIn(into),
+            (std::vector<std::string>{"boat.png", "image.png", "lazy.png", "thumb.png"}));
+  EXPECT_EQ(ReadFile(into / "lazy.png"), kPng);
+  EXPECT_EQ(ReadFile(into / "image.png"), "\x89PNG\r\n\x1a\n");
+  ASSERT_EQ(window->Failures().size(), 1u);
+  EXPECT_NE(window->Failures()[0].find("gone.png: the server answered 404"), std::string::npos)
+      << window->Failures()[0];
+  EXPECT_EQ(window->Summary(), "Saved 4 of 5 images in " + into.string() + "; 1 failed");
+  EXPECT_EQ(form_->sb1.PanelText(1), window->Summary());
+}
+
+TEST_F(Form1EndToEnd, TheFindBarMovesThroughTheSourceCodePane) {
+  OpenPage();
+  form_->SelectTab(1);
+  ASSERT_TRUE(form_->HandleShortcut(GDK_KEY_f, GDK_CONTROL_MASK));
+  ASSERT_TRUE(form_->findBar.get_visible());
+  form_->txtFind.set_text("PNG");  // found in any case
+  const std::string matches = EvaluateInPage(
+      panes_[1]->View(), "document.body.innerText.toLowerCase().split('png').length - 1");
+  ASSERT_GT(std::stoi(matches), 2);
+  ASSERT_TRUE(RunUntil([&] { return form_->lblFindCount.get_text() == matches + " matches"; },
+                       "the match count"))
+      << form_->lblFindCount.get_text();
+
+  const auto offset = [&] { return EvaluateInPage(panes_[1]->View(), kSelectionOffset); };
+  const auto moveAndWait = [&](guint modifiers) {
+    const std::string before = offset();
+    form_->HandleShortcut(GDK_KEY_F3, modifiers);
+    RunUntil([&] { return offset() != before; }, "the next match");
+    return std::stoi(offset());
+  };
+  ASSERT_TRUE(RunUntil([&] { return offset() != "-1"; }, "the first match"));
+  const int first = std::stoi(offset());
+  const int second = moveAndWait(0);
+  EXPECT_GT(second, first);
+  EXPECT_EQ(moveAndWait(GDK_SHIFT_MASK), first);
+  // Backwards from the first match wraps to the last.
+  EXPECT_GT(moveAndWait(GDK_SHIFT_MASK), second);
+
+  // Escape in the find bar closes it and clears the marks.
+  PressKey(*form_, GDK_KEY_Escape, 0);
+  EXPECT_TRUE(RunUntil([&] { return !form_->findBar.get_visible(); }, "the find bar to close"));
+}
+
+TEST_F(Form1EndToEnd, AKeyReachesThePageBeforeTheWindowsShortcuts) {
+  server_.Serve("/keys.html", "text/html; charset=utf-8",
+                "<!DOCTYPE html><title>keys</title><input id=i autofocus><script>"
+                "document.addEventListener('keydown', e => {"
+                "  if (e.ctrlKey && e.key === '2') { e.preventDefault(); document.title = 'took'; }"
+                "});</script>");
+  form_->txtUrl.set_text(server_.Url("/keys.html"));
+  form_->cmdGo_Click();
+  ASSERT_TRUE(RunUntil([&] { return panes_[0]->LocationName() == "keys"; }, "the page"));
+  panes_[0]->Widget().grab_focus();
+
+  PressKey(*form_, GDK_KEY_2, GDK_CONTROL_MASK);
+  ASSERT_TRUE(RunUntil([&] { return panes_[0]->LocationName() == "took"; }, "the page's key"));
+  EXPECT_EQ(form_->TabStrip1.get_current_page(), 0) << "the page took Ctrl+2";
+  // A key the page leaves alone is the window's shortcut, also from the page's text field.
+  PressKey(*form_, GDK_KEY_3, GDK_CONTROL_MASK);
+  EXPECT_TRUE(RunUntil([&] { return form_->TabStrip1.get_current_page() == 2; }, "Ctrl+3"));
 }
 
 }  // namespace
