@@ -89,6 +89,7 @@ class Form1Test : public ::testing::Test {
     fileDialog = dialog.get();
     parts.fileDialog = std::move(dialog);
     parts.workFiles = WorkFiles(work.path());
+    parts.downloadFolder = work.path() / "Downloads";
     parts.seams = &seams;
     parts.endProgram = [this] { ++programEnded; };
     form = std::make_unique<Form1>(std::move(parts));
@@ -112,6 +113,47 @@ class Form1Test : public ::testing::Test {
   int programEnded = 0;
   std::unique_ptr<Form1> form;
 };
+
+// Save Images saves a few pictures at a time through pane 0, data: pictures directly, goes on as
+// each one ends, and Cancel stops it with a summary of what it did.
+TEST_F(Form1Test, SaveImagesSavesAFewAtATimeUntilCancelled) {
+  Load();
+  form->mnuFileItem_Click(2);
+  EXPECT_EQ(form->saveImagesWindow(), nullptr) << "no page, no pictures, no dialog";
+  EXPECT_EQ(form->sb1.PanelText(1), "The page shows no images to save");
+
+  std::string html = "<img src=\"data:image/gif;base64,R0lGODlh\">";
+  for (int i = 0; i < 10; ++i) html += "<img src=\"p" + std::to_string(i) + ".png\">";
+  pane(0).FinishLoad({"https://pics.example/a/", "Pictures", "<body>" + html + "</body>", ""});
+  const std::filesystem::path into = work.path() / "kept";
+  fileDialog->folderAnswer = into;
+  form->mnuFileItem_Click(2);
+  EXPECT_EQ(fileDialog->proposedFolders.back(), work.path() / "Downloads" / "pics.example");
+  SaveImagesWindow* window = form->saveImagesWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ReadFile(into / "image.gif"), "GIF89a");
+  ASSERT_EQ(pane(0).saves.size(), SaveImagesWindow::kAtOnce);
+  EXPECT_EQ(pane(0).saves[0].uri, "https://pics.example/a/p0.png");
+  EXPECT_EQ(pane(0).saves[0].folder, into);
+
+  pane(0).FinishSave(0, {into / "p0.png", ""});
+  pane(0).FinishSave(1, {{}, "the server answered 404 Not Found"});
+  EXPECT_EQ(pane(0).saves.size(), SaveImagesWindow::kAtOnce + 2);
+  EXPECT_TRUE(window->Running());
+
+  window->cmdCancel.clicked();
+  EXPECT_FALSE(window->Running());
+  EXPECT_TRUE(std::all_of(pane(0).saves.begin() + 2, pane(0).saves.end(),
+                          [](const auto& save) { return save.cancelled; }));
+  pane(0).FinishSave(2, {{}, "cancelled"});
+  EXPECT_EQ(pane(0).saves.size(), SaveImagesWindow::kAtOnce + 2) << "nothing starts after Cancel";
+  EXPECT_EQ(window->Summary(),
+            "Cancelled: saved 2 of 11 images in " + into.string() + "; 1 failed");
+  EXPECT_EQ(
+      window->Failures(),
+      std::vector<std::string>{"https://pics.example/a/p1.png: the server answered 404 Not Found"});
+  EXPECT_EQ(form->sb1.PanelText(1), window->Summary());
+}
 
 TEST_F(Form1Test, AnAddressFromTheCommandLineIsTheFirstPage) {
   Make("file:///tmp/opened.html");
