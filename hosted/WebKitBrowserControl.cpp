@@ -147,7 +147,9 @@ struct WebKitBrowserControl::Handlers {
           break;
         }
         if (self.downloadedInstead_) {
+          // The address and caption go back to the page still shown.
           self.downloadedInstead_ = false;
+          self.TitleChange.emit(Text(webkit_web_view_get_title(view)));
           break;
         }
         self.StartPageRead();
@@ -239,12 +241,13 @@ struct WebKitBrowserControl::Handlers {
     return TRUE;
   }
 
-  // Every download of the web context is announced here (those of webkit_web_view_download_uri
-  // after it returned); this control follows those of its own view that nobody follows yet.
+  // Every download of the web context is announced here (one of webkit_web_view_download_uri
+  // during that call or after it); this control follows those of its own view that nobody
+  // follows yet.
   static void on_context_download_started(WebKitWebContext*, WebKitDownload* download,
                                           gpointer data) {
     WebKitBrowserControl& self = Self(data);
-    if (g_object_get_data(G_OBJECT(download), kFollowedMark) != nullptr ||
+    if (self.startingDownload_ || g_object_get_data(G_OBJECT(download), kFollowedMark) != nullptr ||
         webkit_download_get_web_view(download) != self.view_) {
       return;
     }
@@ -462,7 +465,9 @@ void WebKitBrowserControl::EndFind() {
 }
 
 WebKitDownload* WebKitBrowserControl::StartDownload(const std::string& uri) {
+  startingDownload_ = true;
   WebKitDownload* download = webkit_web_view_download_uri(view_, uri.c_str());
+  startingDownload_ = false;
   g_object_set_data(G_OBJECT(download), kFollowedMark, GINT_TO_POINTER(1));
   return download;
 }

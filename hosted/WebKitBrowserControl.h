@@ -115,6 +115,7 @@ class WebKitBrowserControl : public BrowserControl {
   std::vector<ImageElement> imageElements_;
 
   std::string findText_;
+  bool startingDownload_ = false;
   GSimpleAction* saveAsAction_ = nullptr;  // the context menu's "Save ... As" items
 };
 
