@@ -15,6 +15,6 @@ if [[ ${1:-} == page-read ]]; then
   run=(xvfb-run -a)
 fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVELMORA_BENCHMARKS=ON -DVELMORA_TESTS=OFF -DVELMORA_FUZZ=OFF >/dev/null
+  -DVELMORA_BENCHMARKS=ON -DVELMORA_TESTS=OFF -DVELMORA_FUZZ=OFF -DVELMORA_WERROR=ON >/dev/null
 cmake --build "$build" --target "$program"
 exec "${run[@]}" "$build/bench/$program" "$@"

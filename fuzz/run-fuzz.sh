@@ -38,7 +38,7 @@ esac
 
 build=${VELMORA_FUZZ_BUILD:-"$root/build-fuzz"}
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_BENCHMARKS=OFF >/dev/null
+  -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_BENCHMARKS=OFF -DVELMORA_WERROR=ON >/dev/null
 cmake --build "$build" --target "$name"
 target="$build/fuzz/$name"
 

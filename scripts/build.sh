@@ -8,5 +8,5 @@ case "$kind" in
   asan)    dir="$root/build-asan" ; flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=ON -DVELMORA_SANITIZE=ON) ;;
   *) echo "build.sh: unknown build kind '$kind' (release or asan)" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+cmake -S "$root" -B "$dir" -G Ninja -DVELMORA_WERROR=ON "${flags[@]}" >/dev/null
 cmake --build "$dir"

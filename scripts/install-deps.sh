@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsoup-3.0-dev
   clang clang-format libclang-rt-14-dev
   xvfb xauth imagemagick
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #   icon.ico     16, 32 and 48 px: the Tools-menu button's icon (its "Icon" value)
 #   hoticon.ico  the same, brighter: the button under the pointer (its "HotIcon" value)
 #   velmora.png  256 px: the icon of the desktop entry
+# and assets/icons/hicolor/<size>.png (16 to 256 px), which `cmake --install` puts into the
+# hicolor icon theme beside the drawing itself.
 # The made files are checked in, so the build never needs these tools. Run it again after
 # changing the drawing. Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert.
 set -eu
@@ -36,4 +38,8 @@ ico() {  # ico SVG OUTPUT
 ico "$source" "$out/icon.ico"
 ico "$work/hot.svg" "$out/hoticon.ico"
 rsvg-convert -w 256 -h 256 -o "$out/velmora.png" "$source"
-echo "make-icons.sh: wrote icon.ico, hoticon.ico and velmora.png in $out"
+mkdir -p "$root/assets/icons/hicolor"
+for size in 16 22 24 32 48 64 128 256; do
+  rsvg-convert -w "$size" -h "$size" -o "$root/assets/icons/hicolor/$size.png" "$source"
+done
+echo "make-icons.sh: wrote icon.ico, hoticon.ico and velmora.png in $out, and assets/icons/hicolor"

@@ -15,3 +15,5 @@ for kind in release asan; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure --no-tests=error -j "$jobs" --timeout 600
 done
+echo "== package"
+bash "$root/scripts/package.sh" "$root/build"
