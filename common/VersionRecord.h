@@ -1,5 +1,5 @@
 // The program's version record: what it holds, how the build writes it into every Velmora
-// executable (an ELF note), and how it is read back from an executable file.
+// executable (an ELF note), and how the running program reads it back from its own memory.
 //
 // The note sits in its own section, ".note.velmora.version" (SHT_NOTE, allocated, 4-byte
 // aligned, so the linker also lists it in a PT_NOTE segment). Like every ELF note it is
@@ -10,7 +10,7 @@
 //   name    8 bytes   "Velmora\0"
 //   desc    descsz    one "key=value\0" string per field, then NULs up to a multiple of 4
 //
-// with the numbers little-endian (only 64-bit little-endian files are read back). The fields,
+// with the numbers in the machine's byte order. The fields,
 // each once, in any order (a reader skips keys it does not know):
 //
 //   ProductName=Velmora            CompanyName=Tarnwick
@@ -19,13 +19,13 @@
 //
 // Values are non-empty UTF-8 without control characters. The build makes the note at compile
 // time with MakeVersionNote (cmake/VersionNote.cpp.in), from the project's name, version,
-// homepage and company; ReadVersionRecordOfFile reads it back from the file. `readelf -n` lists
-// the note, `readelf -p .note.velmora.version` its strings.
+// homepage and company; the loader maps it with the program (it is in a PT_NOTE segment), and
+// ReadLoadedVersionRecord reads it there. `readelf -n` lists the note, `readelf -p
+// .note.velmora.version` its strings.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,26 +75,24 @@ struct VersionRecord {
 // Why a record could not be read.
 struct VersionRecordError {
   enum class Kind {
-    kCannotRead,       // the file could not be opened or read, or is not a regular file
-    kNotElf,           // no ELF identification at the start
-    kUnsupportedElf,   // an ELF file, but not 64-bit little-endian
-    kMalformedElf,     // a header, table, segment or note lies outside the file or is unsound
-    kNoRecord,         // a sound ELF file without a version note
+    kNoRecord,         // no version note among the program's notes
+    kMalformedNote,    // a note runs past the end of its segment
     kMalformedRecord,  // the note is there, but its fields are not a valid record
   };
-  Kind kind = Kind::kCannotRead;
-  std::string message;  // what is wrong, in a few words, without the file's name
+  Kind kind = Kind::kNoRecord;
+  std::string message;  // what is wrong, in a few words
 };
 
 // ---- Reading it back -------------------------------------------------------------------------
 
-// The record of an ELF file given as bytes, or nothing (and why, when error is given).
-std::optional<VersionRecord> ReadVersionRecord(std::span<const std::byte> elfFile,
-                                               VersionRecordError* error = nullptr);
+// The record of the running program, from the note segments the loader mapped; nothing (and
+// why, when error is given) when it has none or it is malformed.
+std::optional<VersionRecord> ReadLoadedVersionRecord(VersionRecordError* error = nullptr);
 
-// The record of an executable file, read piece by piece (the file itself is never read whole).
-std::optional<VersionRecord> ReadVersionRecordOfFile(const std::filesystem::path& file,
-                                                     VersionRecordError* error = nullptr);
+// The record among the notes of one PT_NOTE segment (`alignment` is the segment's, 4 or 8).
+std::optional<VersionRecord> FindVersionRecordInNotes(std::span<const std::byte> notes,
+                                                      std::size_t alignment,
+                                                      VersionRecordError* error = nullptr);
 
 // The record held by a note's desc (the "key=value\0" strings, without the padding).
 std::optional<VersionRecord> DecodeVersionRecord(std::string_view desc,

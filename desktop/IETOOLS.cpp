@@ -1,8 +1,8 @@
 #include "desktop/IETOOLS.h"
 
 #include "common/ProgramFolder.h"
+#include "common/modIdentity.h"
 #include "desktop/DesktopEntry.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

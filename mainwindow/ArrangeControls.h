@@ -3,14 +3,9 @@
 // (1/1440 inch) in single precision, as the window's scale unit.
 #pragma once
 
-namespace velmora {
+#include "hosted/TwipRect.h"
 
-struct TwipRect {
-  float left = 0;
-  float top = 0;
-  float width = 0;
-  float height = 0;
-};
+namespace velmora {
 
 // Fixed positions of the window's design.
 inline constexpr float kTabStripTop = 960;

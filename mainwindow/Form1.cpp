@@ -14,10 +14,10 @@
 #include "analysis/GalleryPage.h"
 #include "analysis/UrlHelpers.h"
 #include "common/KeptFiles.h"
+#include "common/modIdentity.h"
 #include "hosted/CompactControls.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

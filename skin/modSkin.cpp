@@ -29,9 +29,9 @@
 #include <string>
 #include <utility>
 
+#include "common/modIdentity.h"
 #include "hosted/SkinControl.h"
 #include "hosted/StatusBar.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
 #include "startup/ProgramWindows.h"
 
+#include "common/modIdentity.h"
 #include "desktop/IETOOLS.h"
 #include "hosted/SkinCompanion.h"
 #include "mainwindow/Form1.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

@@ -4,10 +4,10 @@
 #include <glibmm/markup.h>
 #include <gtkmm/main.h>
 
+#include "common/modIdentity.h"
 #include "hosted/SkinCompanion.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

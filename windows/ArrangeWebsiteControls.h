@@ -3,7 +3,7 @@
 // single precision.
 #pragma once
 
-#include "mainwindow/ArrangeControls.h"
+#include "hosted/TwipRect.h"
 
 namespace velmora {
 

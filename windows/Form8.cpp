@@ -5,11 +5,11 @@
 #include <exception>
 #include <string>
 
+#include "common/modIdentity.h"
 #include "common/modOnTop.h"
 #include "common/xfileExists.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 #include "windows/RtfTextView.h"
 
 namespace velmora {

@@ -2,9 +2,9 @@
 
 #include <gtkmm/cssprovider.h>
 
+#include "common/modIdentity.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 
@@ -27,7 +27,7 @@ std::string VersionText(const VersionNumber& version) {
 }
 
 std::optional<VersionRecord> frmAbout::OwnVersionRecord() {
-  return ReadVersionRecordOfFile("/proc/self/exe", nullptr);
+  return ReadLoadedVersionRecord();
 }
 
 frmAbout::frmAbout(const std::filesystem::path& assetsFolder, RecordSource readRecord)

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "common/modIdentity.h"
 #include "common/modOnTop.h"
 #include "hosted/CompactControls.h"
 #include "hosted/SkinCompanion.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
-#include "startup/modIdentity.h"
 
 namespace velmora {
 

@@ -6,10 +6,10 @@
 #include <array>
 #include <filesystem>
 
+#include "common/modIdentity.h"
 #include "desktop/CRegister.h"
 #include "desktop/DesktopEntry.h"
 #include "desktop/IETOOLS.h"
-#include "startup/modIdentity.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempFolder.h"
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "common/modIdentity.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
-#include "startup/modIdentity.h"
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempFolder.h"

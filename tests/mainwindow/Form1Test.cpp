@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/modIdentity.h"
 #include "mainwindow/Form1.h"
-#include "startup/modIdentity.h"
 #include "support/FakeBrowserControl.h"
 #include "support/TempFolder.h"
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "common/modIdentity.h"
 #include "desktop/CRegister.h"
 #include "hosted/SkinCompanion.h"
 #include "mainwindow/Form1.h"
 #include "startup/ProgramWindows.h"
-#include "startup/modIdentity.h"
 #include "support/FakeBrowserControl.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <gtkmm/main.h>
 
+#include "common/modIdentity.h"
 #include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
 #include "startup/frmSplash.h"
-#include "startup/modIdentity.h"
 #include "tests/support/TempFolder.h"
 
 namespace velmora {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "XWindowState.h"
+#include "common/modIdentity.h"
 #include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "hosted/Twips.h"
-#include "startup/modIdentity.h"
 #include "support/FakeBrowserControl.h"
 #include "support/TempFolder.h"
 #include "windows/ArrangeWebsiteControls.h"

@@ -2,9 +2,11 @@
 // from the version record the build writes into the executable (common/VersionRecord.h).
 #pragma once
 
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/VersionRecord.h"
 
 namespace velmora {
 
@@ -32,15 +34,13 @@ inline constexpr std::string_view kFallbackProductName = "Velmora";
 inline constexpr std::string_view kFallbackCompanyName = "Tarnwick";
 inline constexpr std::string_view kFallbackWebsite = "www.tarnwick.example";
 
-// Fills the identity globals from the version record of the running executable's file
-// (/proc/self/exe) and sets blnUseSkin. Only the first call does this; calling it again changes
-// nothing.
+// Fills the identity globals from the running program's version record and sets blnUseSkin.
+// Only the first call does this; calling it again changes nothing.
 void LoadIdentity();
 
-// Fills the identity globals from the version record of the given executable file and sets
-// blnUseSkin, every time it is called. When the record is missing or malformed it prints one
-// message on standard error, naming the file and what is wrong, and uses the fallback identity.
-// Returns whether the record was read.
-bool LoadIdentityFrom(const std::filesystem::path& executable);
+// Fills the identity globals from `record` and sets blnUseSkin, every time it is called. Without
+// a record it prints one message on standard error that says `why`, and uses the fallback
+// identity. Returns whether the record was used.
+bool ApplyIdentity(const std::optional<VersionRecord>& record, const VersionRecordError& why);
 
 }  // namespace velmora
