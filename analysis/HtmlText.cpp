@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "analysis/Windows1252.h"
+
 namespace velmora::html {
 
 namespace {
@@ -26,17 +28,7 @@ constexpr std::array<NamedReference, 6> kNamedReferences{{
     {"nbsp", "\xC2\xA0"},
 }};
 
-// Numeric references to C1 controls name the windows-1252 characters instead.
-constexpr std::array<char32_t, 32> kWindows1252C1{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-bool IsAsciiAlnum(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 void AppendUtf8(std::string& out, char32_t cp) {
   char buffer[6];
@@ -46,7 +38,12 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 char32_t SanitizeCodePoint(std::uint64_t cp) {
   if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacementCharacter;
-  if (cp >= 0x80 && cp <= 0x9F) return kWindows1252C1[cp - 0x80];
+  // Numeric references to C1 controls name the windows-1252 characters instead; the five that
+  // windows-1252 leaves undefined stay as they are.
+  if (cp >= 0x80 && cp <= 0x9F) {
+    const char32_t named = kWindows1252High[cp - 0x80];
+    return named != 0 ? named : static_cast<char32_t>(cp);
+  }
   return static_cast<char32_t>(cp);
 }
 
@@ -87,7 +84,7 @@ std::optional<std::size_t> DecodeNamed(std::string_view s, std::string& out) {
       return end + 1;
     }
     // Without ";", an attribute keeps the text when a letter, digit or "=" follows.
-    if (end < s.size() && (IsAsciiAlnum(s[end]) || s[end] == '=')) return std::nullopt;
+    if (end < s.size() && (g_ascii_isalnum(s[end]) || s[end] == '=')) return std::nullopt;
     out.append(ref.text);
     return end;
   }

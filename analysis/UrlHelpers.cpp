@@ -26,10 +26,6 @@ constexpr std::array<std::string_view, 6> kSpecialSchemes{"http", "https", "ftp"
 constexpr GUriFlags kUriFlags =
     static_cast<GUriFlags>(G_URI_FLAGS_ENCODED | G_URI_FLAGS_SCHEME_NORMALIZE);
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 std::string AsciiLowerCopy(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = AsciiLower(c);
@@ -63,7 +59,7 @@ std::string PrepareReference(std::string_view ref, bool special) {
   for (std::size_t i = 0; i < ref.size(); ++i) {
     const char c = ref[i];
     if (c == '\t' || c == '\n' || c == '\r') continue;  // dropped anywhere in a URL
-    if (c == '%' && !(i + 2 < ref.size() && IsHexDigit(ref[i + 1]) && IsHexDigit(ref[i + 2]))) {
+    if (c == '%' && !(i + 2 < ref.size() && g_ascii_isxdigit(ref[i + 1]) && g_ascii_isxdigit(ref[i + 2]))) {
       out.append("%25");  // a "%" that starts no escape stands for itself
       continue;
     }

@@ -18,13 +18,6 @@ struct GFreeDeleter {
 };
 using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsAsciiDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 std::string_view Trim(std::string_view s) {
   const auto first = s.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
@@ -58,11 +51,11 @@ bool IsHomePath(std::string_view text) {
 }  // namespace
 
 bool StartsWithScheme(std::string_view text) noexcept {
-  if (text.empty() || !IsAsciiLetter(text.front())) return false;
+  if (text.empty() || !g_ascii_isalpha(text.front())) return false;
   for (std::size_t i = 1; i < text.size(); ++i) {
     const char c = text[i];
     if (c == ':') return true;
-    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '+' && c != '-' && c != '.') return false;
+    if (!g_ascii_isalpha(c) && !g_ascii_isdigit(c) && c != '+' && c != '-' && c != '.') return false;
   }
   return false;  // no ":" at all
 }
@@ -73,7 +66,7 @@ bool IsHostAndPort(std::string_view text) noexcept {
   if (text.substr(0, colon).find('/') != std::string_view::npos) return false;
   std::size_t i = colon + 1;
   const std::size_t digitsStart = i;
-  while (i < text.size() && IsAsciiDigit(text[i])) ++i;
+  while (i < text.size() && g_ascii_isdigit(text[i])) ++i;
   if (i == digitsStart) return false;
   // The port ends the text or is followed by the path, the query or the fragment.
   return i == text.size() || text[i] == '/' || text[i] == '?' || text[i] == '#';

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "analysis/Windows1252.h"
+
 namespace velmora {
 
 namespace {
@@ -31,17 +33,13 @@ constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 using CodePageTable = std::array<char32_t, 256>;
 
-// Windows-1252 from 0x80 to 0x9F; from 0xA0 up it equals Latin-1. The five bytes it leaves
-// undefined read as U+FFFD.
-constexpr std::array<char32_t, 32> kWindows1252High{
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
+// The five bytes Windows-1252 leaves undefined read as U+FFFD.
 CodePageTable Windows1252Table() {
   CodePageTable table{};
   for (std::size_t byte = 0; byte < table.size(); ++byte) table[byte] = static_cast<char32_t>(byte);
-  for (std::size_t i = 0; i < kWindows1252High.size(); ++i) table[0x80 + i] = kWindows1252High[i];
+  for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
+    table[0x80 + i] = kWindows1252High[i] != 0 ? kWindows1252High[i] : kReplacementCharacter;
+  }
   return table;
 }
 
@@ -108,20 +106,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
   char buffer[6];
   const gint length = g_unichar_to_utf8(static_cast<gunichar>(cp), buffer);
   out.append(buffer, static_cast<std::size_t>(length));
-}
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsAsciiDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 int Clamp(long value, long low, long high) {
@@ -342,7 +326,7 @@ class Reader {
     ++pos_;  // the backslash
     if (pos_ >= in_.size()) return;
     const char c = in_[pos_];
-    if (IsAsciiLetter(c)) {
+    if (g_ascii_isalpha(c)) {
       ReadControlWord();
       return;
     }
@@ -392,8 +376,8 @@ class Reader {
   // dropped and what follows it is read as usual.
   void ReadHexCharacter() {
     if (pos_ + 1 < in_.size()) {
-      const int high = HexValue(in_[pos_]);
-      const int low = HexValue(in_[pos_ + 1]);
+      const int high = g_ascii_xdigit_value(in_[pos_]);
+      const int low = g_ascii_xdigit_value(in_[pos_ + 1]);
       if (high >= 0 && low >= 0) {
         pos_ += 2;
         if (SkippedAsFallback()) return;
@@ -409,18 +393,18 @@ class Reader {
   // the word.
   void ReadControlWord() {
     const std::size_t start = pos_;
-    while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) ++pos_;
+    while (pos_ < in_.size() && g_ascii_isalpha(in_[pos_])) ++pos_;
     const std::string_view word = in_.substr(start, pos_ - start);
 
     std::optional<long> parameter;
     bool negative = false;
-    if (pos_ + 1 < in_.size() && in_[pos_] == '-' && IsAsciiDigit(in_[pos_ + 1])) {
+    if (pos_ + 1 < in_.size() && in_[pos_] == '-' && g_ascii_isdigit(in_[pos_ + 1])) {
       negative = true;
       ++pos_;
     }
-    if (pos_ < in_.size() && IsAsciiDigit(in_[pos_])) {
+    if (pos_ < in_.size() && g_ascii_isdigit(in_[pos_])) {
       long value = 0;
-      for (; pos_ < in_.size() && IsAsciiDigit(in_[pos_]); ++pos_) {
+      for (; pos_ < in_.size() && g_ascii_isdigit(in_[pos_]); ++pos_) {
         value = std::min(kMaxParameter, value * 10 + (in_[pos_] - '0'));
       }
       parameter = negative ? -value : value;

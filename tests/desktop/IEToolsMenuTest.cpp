@@ -88,9 +88,3 @@ TEST_F(ToolsMenu, TheItemsSwitchAlsoWhenNothingCouldBeDone) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -524,9 +524,3 @@ TEST_F(Form1Test, ResizingLaysTheControlsOut) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);  // the window tests need GTK, which needs a display
-  return RUN_ALL_TESTS();
-}

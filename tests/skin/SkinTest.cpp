@@ -293,9 +293,3 @@ TEST(SkinCompanion, WindowsOpenedLaterWearTheSkinUntilItEnds) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}

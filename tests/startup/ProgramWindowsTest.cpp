@@ -229,9 +229,3 @@ TEST_F(ProgramWindowsTest, SkinningWithTheSplashUnloadedBringsItBackHidden) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -234,9 +234,3 @@ TEST(frmSplash, AnUnloadedSplashLeavesNoSkinBehind) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -172,9 +172,3 @@ TEST(RtfTextView, TheShippedHelpFileLoads) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}

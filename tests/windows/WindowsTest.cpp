@@ -343,9 +343,3 @@ TEST_F(HelpTest, WithoutAHelpFileTheWindowStaysHiddenAndUnchanged) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  Gtk::Main kit(argc, argv);
-  return RUN_ALL_TESTS();
-}
