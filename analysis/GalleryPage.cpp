@@ -1,8 +1,8 @@
 #include "analysis/GalleryPage.h"
 
 #include <algorithm>
-#include <unordered_set>
 
+#include "analysis/FlatSet.h"
 #include "analysis/HtmlText.h"
 #include "analysis/TextSearch.h"
 #include "analysis/UrlHelpers.h"
@@ -70,9 +70,9 @@ std::vector<std::string> GalleryImageUrls(const std::vector<std::string>& links,
                                           const std::vector<std::string>& names,
                                           const std::vector<CensusImage>& census) {
   std::vector<std::string> urls;
-  std::unordered_set<std::string_view> seen;
+  StringViewSet seen;
   const auto add = [&](const std::string& url) {
-    if (seen.insert(url).second) urls.push_back(url);
+    if (seen.Insert(url)) urls.push_back(url);
   };
   const std::size_t count = std::min(names.size(), links.size());
   for (std::size_t i = 0; i < count; ++i) add(links[i]);

@@ -294,18 +294,13 @@ std::optional<std::string> ImageCensusBuilder::Resolve(std::string_view referenc
   return url;
 }
 
-std::size_t ImageCensusBuilder::UrlOf::operator()(std::size_t i) const noexcept {
-  return std::hash<std::string_view>{}((*images)[i].url);
-}
-
-bool ImageCensusBuilder::UrlOf::operator()(std::size_t a, std::size_t b) const noexcept {
-  return (*images)[a].url == (*images)[b].url;
-}
-
 void ImageCensusBuilder::Add(CensusImage image) {
   if (image.url.empty()) return;
+  const auto index = static_cast<std::uint32_t>(images_.size());
+  const std::size_t hash = FlatIndexSet::Hash(image.url);
   images_.push_back(std::move(image));
-  if (!urls_.insert(images_.size() - 1).second) images_.pop_back();
+  const auto urlAt = [this](std::uint32_t i) { return std::string_view(images_[i].url); };
+  if (urls_.Insert(index, hash, urlAt) != index) images_.pop_back();
 }
 
 void ImageCensusBuilder::Add(const ImageElement& element) {
@@ -520,15 +515,17 @@ std::vector<CensusImage> TakeCensus(const std::vector<ImageElement>& liveElement
 
 std::vector<const CensusImage*> ImagesBeyond(const std::vector<std::string>& shownUrls,
                                              const std::vector<CensusImage>& census) {
-  std::unordered_set<std::string_view> shown(shownUrls.begin(), shownUrls.end());
+  StringViewSet shown;
+  shown.Reserve(shownUrls.size());
+  for (const std::string& url : shownUrls) shown.Insert(url);
   // The image pair resolves plain relative references with the host rewrite; the census
   // resolves them as the browser does. Either form of a URL counts as shown.
   const ReferenceResolver absolute("");
   const auto isShown = [&](const std::string& url) {
-    if (shown.contains(url)) return true;
+    if (shown.Contains(url)) return true;
     if (!text::ContainsNoCase(url, kRelativeHostRewrite.from)) return false;
     const std::optional<std::string> rewritten = absolute.Resolve(url, true);
-    return rewritten && shown.contains(*rewritten);
+    return rewritten && shown.Contains(*rewritten);
   };
   std::vector<const CensusImage*> beyond;
   for (const CensusImage& image : census) {

@@ -13,9 +13,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
+
+#include "analysis/FlatSet.h"
 
 namespace velmora {
 
@@ -100,14 +101,9 @@ class ImageCensusBuilder {
   void AddBackgrounds(const ImageElement& element);
 
   const ReferenceResolver& resolver_;
-  // The URLs recorded, as indexes into images_ (which owns the text).
-  struct UrlOf {
-    const std::vector<CensusImage>* images;
-    std::size_t operator()(std::size_t i) const noexcept;
-    bool operator()(std::size_t a, std::size_t b) const noexcept;
-  };
   std::vector<CensusImage> images_;
-  std::unordered_set<std::size_t, UrlOf, UrlOf> urls_{0, UrlOf{&images_}, UrlOf{&images_}};
+  // The URLs recorded, as indexes into images_ (which owns the text).
+  FlatIndexSet urls_;
 };
 
 // The census of a page's markup (a saved page, or the body as the browser serialised it).

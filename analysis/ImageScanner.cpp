@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
+#include "analysis/FlatSet.h"
 #include "analysis/HtmlText.h"
 #include "analysis/TextSearch.h"
 #include "analysis/UrlHelpers.h"
@@ -110,7 +110,13 @@ void ScanReferences(std::string_view page, const ReferenceResolver& resolver,
     page = cleaned;
   }
 
-  std::unordered_set<std::string> seen(names.begin(), names.end());
+  // The names recorded so far, as indexes into `names`.
+  const auto nameAt = [&names](std::uint32_t i) { return std::string_view(names[i]); };
+  FlatIndexSet seen;
+  seen.Reserve(names.size());
+  for (std::uint32_t i = 0; i < names.size(); ++i) {
+    seen.Insert(i, FlatIndexSet::Hash(names[i]), nameAt);
+  }
   ForEachTagLine(page, params, [&](std::string_view line) {
     scratch.Append(params.opener);
     scratch.Append(line.substr(params.opener.size()));
@@ -122,14 +128,15 @@ void ScanReferences(std::string_view page, const ReferenceResolver& resolver,
     const std::string value = CutAttributeValue(line, params.key);
     if (text::TrimAsciiBlanks(value).empty()) return;
     std::string name = CleanLinkValue(value);
-    if (seen.contains(name)) return;
+    const std::size_t hash = FlatIndexSet::Hash(name);
+    if (seen.Contains(name, hash, nameAt)) return;
     const std::string reference = html::DecodeCharacterReferences(value);
     std::optional<std::string> url =
         resolver.Resolve(reference, IsPlainRelativeReference(reference));
     if (!url) return;
-    seen.insert(name);
     links.push_back(std::move(*url));
     names.push_back(std::move(name));
+    seen.Insert(static_cast<std::uint32_t>(names.size() - 1), hash, nameAt);
   });
 }
 

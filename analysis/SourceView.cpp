@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "analysis/AnalyzePage.h"
+#include "analysis/FlatSet.h"
 #include "analysis/HtmlText.h"
 #include "analysis/UrlHelpers.h"
 
@@ -64,10 +64,11 @@ struct Link {
 std::vector<Link> CollectLinks(const ListPairs& lists, const std::vector<CensusImage>& census,
                                std::vector<std::string>& censusNames) {
   std::vector<Link> links;
-  std::unordered_set<std::string_view> known;
+  StringViewSet known;
+  known.Reserve(lists.frmList[0].size() + lists.frmList[1].size() + census.size());
   const auto add = [&](std::string_view name, std::string_view url) {
     if (name.empty() || !IsLinkableUrl(url)) return;
-    if (known.insert(name).second) links.push_back({name, url});
+    if (known.Insert(name)) links.push_back({name, url});
   };
   for (int pair = 0; pair < 2; ++pair) {
     const auto& names = lists.frmList[pair];

@@ -59,7 +59,8 @@ std::string PrepareReference(std::string_view ref, bool special) {
   for (std::size_t i = 0; i < ref.size(); ++i) {
     const char c = ref[i];
     if (c == '\t' || c == '\n' || c == '\r') continue;  // dropped anywhere in a URL
-    if (c == '%' && !(i + 2 < ref.size() && g_ascii_isxdigit(ref[i + 1]) && g_ascii_isxdigit(ref[i + 2]))) {
+    if (c == '%' &&
+        !(i + 2 < ref.size() && g_ascii_isxdigit(ref[i + 1]) && g_ascii_isxdigit(ref[i + 2]))) {
       out.append("%25");  // a "%" that starts no escape stands for itself
       continue;
     }

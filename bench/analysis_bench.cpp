@@ -54,6 +54,34 @@ struct LineEnd {
 };
 constexpr LineEnd kLineEnds[] = {{"LF", "\n"}, {"CRLF", "\r\n"}};
 
+// Pages of many distinct pictures, where the cost per picture shows: 100,000 image tags each in
+// a link (about 5 MB), and a million image tags (about 45 MB).
+struct ManyPictures {
+  std::string_view label;
+  std::size_t pictures;
+  bool linked;
+  double goalMs;
+};
+constexpr ManyPictures kManyPictures[] = {
+    {"100kImages", 100'000, true, 500},
+    {"1MTags", 1'000'000, false, 5000},
+};
+constexpr SizeCase kManyPicturesSize{0, 0, 0, 1, false};
+
+std::string ManyPicturesPage(const ManyPictures& shape) {
+  std::string page = "<body>\n";
+  for (std::size_t i = 0; i < shape.pictures; ++i) {
+    const std::string n = std::to_string(i);
+    if (shape.linked) {
+      page += "<a href=\"/p/" + n + ".html\"><img src=\"/img/a" + n + ".jpg\"></a>\n";
+    } else {
+      page += "<p><img src=\"/img/a" + n + ".jpg\" alt=\"x\"> t</p>\n";
+      if (i % 100 == 0) page += "<a href=\"/big/a" + n + ".jpg\">larger</a>\n";
+    }
+  }
+  return page + "</body>\n";
+}
+
 // One generated page with its own work folder.
 struct BenchPage {
   std::string label;  // "10MB/CRLF"
@@ -303,6 +331,17 @@ void PrintTable(const std::vector<BenchPage>& pages, const CollectingReporter& r
                 Format(ten, "%.2f").c_str(), Verdict(ten, kTenMegabyteGoalMs));
   }
 
+  std::printf("\n%-12s %7s %14s  %s\n", "pictures", "bytes", "AnalyzePage", "goal");
+  for (const ManyPictures& shape : kManyPictures) {
+    const auto page = std::find_if(pages.begin(), pages.end(),
+                                   [&](const BenchPage& p) { return p.label == shape.label; });
+    const std::optional<double> analyze = reporter.FastestMs(AnalyzeName(shape.label));
+    std::printf(
+        "%-12s %6.1fM %11s ms  <= %.0f ms %s\n", std::string(shape.label).c_str(),
+        page == pages.end() ? 0.0 : static_cast<double>(page->snapshot.bodyHtml.size()) / 1e6,
+        Format(analyze, "%.2f").c_str(), shape.goalMs, Verdict(analyze, shape.goalMs));
+  }
+
   std::printf(
       "\nSteps timed alone (LF pages; CopyInMemory is a plain copy of the page into a new"
       " string)\n");
@@ -344,7 +383,7 @@ int main(int argc, char** argv) {
 
   TempFolders temp;
   std::vector<BenchPage> pages;
-  pages.reserve(std::size(kSizes) * std::size(kLineEnds));
+  pages.reserve(std::size(kSizes) * std::size(kLineEnds) + std::size(kManyPictures));
   for (const SizeCase& size : kSizes) {
     for (const LineEnd& lineEnd : kLineEnds) {
       velmora::bench::PageShape shape;
@@ -373,6 +412,20 @@ int main(int argc, char** argv) {
       }
       pages.push_back(std::move(page));
     }
+  }
+
+  for (const ManyPictures& shape : kManyPictures) {
+    BenchPage page;
+    page.label = std::string(shape.label);
+    page.size = &kManyPicturesSize;
+    page.lineEnd = &kLineEnds[0];
+    page.snapshot.bodyHtml = ManyPicturesPage(shape);
+    page.snapshot.locationUrl = std::string(kPageUrl);
+    const std::optional<std::filesystem::path> folder = temp.Make();
+    if (!folder) return 1;
+    page.folder = *folder;
+    if (velmora::WorkFiles(page.folder).CreateMissingWorkFiles()) return 1;
+    pages.push_back(std::move(page));
   }
 
   // The copy and the analysis of one page run back to back, so both see the same machine state.

@@ -55,7 +55,8 @@ bool StartsWithScheme(std::string_view text) noexcept {
   for (std::size_t i = 1; i < text.size(); ++i) {
     const char c = text[i];
     if (c == ':') return true;
-    if (!g_ascii_isalpha(c) && !g_ascii_isdigit(c) && c != '+' && c != '-' && c != '.') return false;
+    if (!g_ascii_isalpha(c) && !g_ascii_isdigit(c) && c != '+' && c != '-' && c != '.')
+      return false;
   }
   return false;  // no ":" at all
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/FlatSet.h"
 #include "analysis/ImageCensus.h"
 #include "analysis/UrlHelpers.h"
 
@@ -163,6 +164,36 @@ TEST(TakeCensus, TheLiveDocumentFirstThenWhatOnlyTheMarkupShows) {
   EXPECT_EQ(census[1].alsoAt, std::vector<std::string>{"http://h.example/d/w-800.jpg"});
   EXPECT_EQ(census[2].width, 64);
   EXPECT_EQ(census[2].height, 48);
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The flat sets behind the census: keys that share a hash stay apart, equal keys are one member,
+// and growing keeps every member.
+TEST(FlatIndexSet, CollisionsEqualKeysAndGrowth) {
+  std::vector<std::string> keys;
+  for (int i = 0; i < 1000; ++i) keys.push_back("k" + std::to_string(i % 500));
+  const auto keyAt = [&keys](std::uint32_t i) { return std::string_view(keys[i]); };
+  FlatIndexSet set;
+  for (std::uint32_t i = 0; i < keys.size(); ++i) {
+    // Every key in one of four hash classes: long probe runs.
+    const std::uint32_t member = set.Insert(i, i % 4, keyAt);
+    EXPECT_EQ(member, i < 500 ? i : i - 500) << keys[i];
+  }
+  EXPECT_EQ(set.size(), 500u);
+  EXPECT_TRUE(set.Contains("k499", 499 % 4, keyAt));
+  EXPECT_FALSE(set.Contains("k500", 500 % 4, keyAt));
+
+  StringViewSet views;
+  EXPECT_TRUE(views.Insert("a"));
+  EXPECT_FALSE(views.Insert(std::string("a")));
+  EXPECT_TRUE(views.Insert(""));
+  EXPECT_TRUE(views.Contains(""));
+  EXPECT_FALSE(views.Contains("b"));
 }
 
 }  // namespace
