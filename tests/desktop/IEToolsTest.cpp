@@ -89,22 +89,42 @@ TEST(ExtensionValues, TheProductNameGoesIntoTheThreeTexts) {
   EXPECT_EQ(pairs[7].second, "&Other Name");
 }
 
-TEST(DesktopEntry, TheWholeText) {
-  EXPECT_EQ(
-      desktop::DesktopEntryText("Velmora", "/opt/velmora/velmora", "/opt/velmora/velmora.png"),
-      "[Desktop Entry]\n"
-      "Type=Application\n"
-      "Name=Velmora\n"
-      "GenericName=Web Browser\n"
-      "Comment=Browse the web and see every page's source and images\n"
-      "Exec=/opt/velmora/velmora %u\n"
-      "TryExec=/opt/velmora/velmora\n"
-      "Icon=/opt/velmora/velmora.png\n"
-      "Terminal=false\n"
-      "Categories=Network;WebBrowser;\n"
-      "MimeType=text/html;application/xhtml+xml;x-scheme-handler/http;"
-      "x-scheme-handler/https;\n"
-      "StartupNotify=true\n");
+// The entry is one the desktop takes for a web browser that opens pages and links, and the
+// desktop's own validator finds nothing wrong with it.
+TEST(DesktopEntry, ADesktopTakesItForABrowserOfPagesAndLinks) {
+  const std::optional<std::string> text =
+      desktop::DesktopEntryText("Velmora", "/opt/velmora/velmora", "/opt/velmora/velmora.png");
+  ASSERT_TRUE(text);
+  GKeyFile* file = g_key_file_new();
+  ASSERT_TRUE(
+      g_key_file_load_from_data(file, text->data(), text->size(), G_KEY_FILE_NONE, nullptr));
+  const auto list = [file](const char* key) {
+    gsize count = 0;
+    gchar** values = g_key_file_get_string_list(file, "Desktop Entry", key, &count, nullptr);
+    std::set<std::string> out(values, values + count);
+    g_strfreev(values);
+    return out;
+  };
+  EXPECT_TRUE(list("Categories").contains("WebBrowser"));
+  EXPECT_EQ(list("MimeType"),
+            (std::set<std::string>{"text/html", "application/xhtml+xml", "x-scheme-handler/http",
+                                   "x-scheme-handler/https"}));
+  EXPECT_FALSE(g_key_file_get_boolean(file, "Desktop Entry", "Terminal", nullptr));
+  g_key_file_free(file);
+
+  gchar* validator = g_find_program_in_path("desktop-file-validate");
+  if (validator == nullptr) GTEST_SKIP() << "desktop-file-validate is not installed";
+  TempFolder folder;
+  WriteFile(folder / "example.tarnwick.Velmora.desktop", *text);
+  const std::string entry = (folder / "example.tarnwick.Velmora.desktop").string();
+  gchar* argv[] = {validator, const_cast<gchar*>(entry.c_str()), nullptr};
+  gchar* out = nullptr;
+  gint status = 0;
+  ASSERT_TRUE(g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr,
+                           &out, nullptr, &status, nullptr));
+  EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr)) << out;
+  g_free(out);
+  g_free(validator);
 }
 
 TEST(DesktopEntry, PathsAreQuotedAndEscapedForTheirKeys) {
