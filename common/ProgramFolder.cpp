@@ -3,6 +3,8 @@
 #include <glib.h>
 #include <unistd.h>
 
+#include "common/XdgFolders.h"
+
 namespace velmora {
 
 std::filesystem::path ProgramFolder() {
@@ -30,8 +32,7 @@ std::filesystem::path ChooseWorkFolder(const std::filesystem::path& programFolde
 }
 
 std::filesystem::path WorkFolder(std::string_view productName, std::error_code& error) {
-  // g_get_user_cache_dir follows $XDG_CACHE_HOME and falls back to ~/.cache.
-  return ChooseWorkFolder(ProgramFolder(), g_get_user_cache_dir(), productName, error);
+  return ChooseWorkFolder(ProgramFolder(), UserFolder(XdgFolder::kCache), productName, error);
 }
 
 }  // namespace velmora

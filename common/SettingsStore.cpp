@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+#include "common/XdgFolders.h"
+
 namespace velmora {
 
 namespace {
@@ -48,12 +50,7 @@ LoadResult Load(GKeyFile* keys, const std::filesystem::path& file, ErrorPtr& rea
 }  // namespace
 
 std::filesystem::path UserConfigFolder() {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
-    return config;
-  }
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home != nullptr && *home == '/' ? home : g_get_home_dir()) /
-         ".config";
+  return UserFolder(XdgFolder::kConfig);
 }
 
 SettingsStore SettingsStore::ForApplication(std::string_view application) {

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/XdgFolders.h"
 #include "desktop/AtomicFile.h"
 
 namespace velmora {
@@ -29,16 +29,6 @@ constexpr std::string_view kGonePrefix = "%gone.";
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string() : std::string(value);
-}
-
-std::filesystem::path HomeFolder() {
-  std::string home = Environment("HOME");
-  if (home.empty()) {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
-      home = entry->pw_dir;
-    }
-  }
-  return home;
 }
 
 // Writes `c` as "%XX".
@@ -212,13 +202,7 @@ std::filesystem::path RegistryRoot(Hive hive) {
   if (hive == Hive::LocalMachine) {
     return std::filesystem::path("/var/lib/velmora/registry") / HiveName(hive);
   }
-  std::filesystem::path config = Environment("XDG_CONFIG_HOME");
-  if (!config.is_absolute()) {
-    const std::filesystem::path home = HomeFolder();
-    if (home.empty()) return {};
-    config = home / ".config";
-  }
-  return config / "velmora" / "registry" / HiveName(hive);
+  return UserFolder(XdgFolder::kConfig) / "velmora" / "registry" / HiveName(hive);
 }
 
 std::string TrimKeySlashes(std::string_view key) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "common/XdgFolders.h"
 #include "desktop/AtomicFile.h"
 #include "desktop/IEToolsKeys.h"
 
@@ -17,21 +18,10 @@ constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
 // Characters escaped with "\" inside a quoted Exec argument.
 constexpr std::string_view kEscapedInQuotes = "\"`$\\";
 
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : std::string(value);
-}
-
 }  // namespace
 
 std::filesystem::path UserApplicationsFolder() {
-  std::filesystem::path data = Environment("XDG_DATA_HOME");
-  if (!data.is_absolute()) {
-    const std::string home = Environment("HOME");
-    if (home.empty()) return {};
-    data = std::filesystem::path(home) / ".local" / "share";
-  }
-  return data / "applications";
+  return UserFolder(XdgFolder::kData) / "applications";
 }
 
 std::string EscapeEntryValue(std::string_view text) {

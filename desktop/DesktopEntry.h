@@ -9,9 +9,7 @@
 
 namespace velmora::desktop {
 
-// The user's applications folder: "$XDG_DATA_HOME/applications", or
-// "$HOME/.local/share/applications" when XDG_DATA_HOME is unset, empty or not absolute. Read from
-// the environment at each call; empty when no home folder is known.
+// The user's applications folder: "applications" in the XDG data folder (common/XdgFolders.h).
 std::filesystem::path UserApplicationsFolder();
 
 // `text` written as a desktop entry string value: "\" as "\\", and a newline, tab or carriage
