@@ -7,62 +7,38 @@
 #include <cerrno>
 #include <string>
 
+#include "common/AtomicFile.h"
 #include "common/PosixIo.h"
 
 namespace velmora {
 
 namespace {
 
-// A new file written beside its target and renamed over it on Commit; without a successful
-// Commit the target stays as it was and the new file is removed.
-class ReplacementFile : public TextSink {
+// The work file's new content, put in place on Commit (common/AtomicFile.h).
+class ReplacementSink : public TextSink {
  public:
   // Small enough to stay in the cache and on the heap; large enough for few system calls.
   static constexpr std::size_t kChunk = 64 << 10;
 
-  explicit ReplacementFile(std::filesystem::path target)
-      : TextSink(kChunk), target_(std::move(target)) {
-    temp_ = (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(temp_.data());
-    created_ = fd_ >= 0;
-    if (!created_) error_ = LastError();
-  }
-  ~ReplacementFile() override {
-    if (fd_ >= 0) ::close(fd_);
-    if (created_ && !committed_) ::unlink(temp_.c_str());
-  }
-  ReplacementFile(const ReplacementFile&) = delete;
-  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  explicit ReplacementSink(const std::filesystem::path& target)
+      : TextSink(kChunk), file_(AT_FDCWD, target.string()) {}
 
   std::error_code Commit() {
     Flush();
-    if (!created_) return error_;
-    if (!error_ && ::fchmod(fd_, 0644) != 0) error_ = LastError();
-    if (::close(fd_) != 0 && !error_) error_ = LastError();
-    fd_ = -1;
-    if (!error_ && ::rename(temp_.c_str(), target_.c_str()) != 0) error_ = LastError();
-    committed_ = !error_;
-    return error_;
+    return file_.Commit();
   }
 
  private:
-  void Write(std::string_view text) override {
-    if (!error_) error_ = WriteAll(fd_, text);
-  }
+  void Write(std::string_view text) override { file_.Write(text); }
 
-  std::filesystem::path target_;
-  std::string temp_;
-  int fd_ = -1;
-  bool created_ = false;
-  std::error_code error_;
-  bool committed_ = false;
+  ReplacementFile file_;
 };
 
 }  // namespace
 
 std::error_code WorkFiles::WriteRecord(std::string_view fileName,
                                        const std::function<void(TextSink&)>& write) const {
-  ReplacementFile file(PathOf(fileName));
+  ReplacementSink file(PathOf(fileName));
   write(file);
   file.Append("\r\n");
   return file.Commit();
