@@ -104,11 +104,12 @@ BrowserEngine::~BrowserEngine() {
   g_object_unref(context_);
 }
 
-void BrowserEngine::WarmUp() {
+void BrowserEngine::WarmUp(std::string_view firstUri) {
   if (warmedUp_) return;
   warmedUp_ = true;
+  warmUri_ = firstUri;
   warmView_ = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(context_)));
-  webkit_web_view_load_uri(warmView_, "about:blank");
+  webkit_web_view_load_uri(warmView_, warmUri_.empty() ? "about:blank" : warmUri_.c_str());
 }
 
 WebKitWebView* BrowserEngine::TakeWarmView() {

@@ -59,12 +59,14 @@ class BrowserEngine {
   void SetDownloadFolder(std::filesystem::path folder) { downloadFolder_ = std::move(folder); }
 
   // Starts a web process ahead of the first page, so that the first browser control need not
-  // wait for one: a view that is never shown loads an empty page. The program does this while
-  // its splash is on screen. Does nothing the second time.
-  void WarmUp();
-  // The warmed-up view, handed over once: a new reference the caller drops, or nullptr. A view
-  // made related to it takes its web process over.
+  // wait for one: a view that is not shown yet loads `firstUri` (the page the program opens
+  // first), or an empty page. The program does this while its splash is on screen. Does nothing
+  // the second time.
+  void WarmUp(std::string_view firstUri = {});
+  // The warmed-up view, handed over once: a new reference the caller drops, or nullptr; and the
+  // page it was given ("" for the empty page).
   WebKitWebView* TakeWarmView();
+  const std::string& WarmUri() const noexcept { return warmUri_; }
 
   // The folders mounted in the sandbox, and those that were not.
   const std::vector<std::filesystem::path>& SandboxFolders() const noexcept {
@@ -80,6 +82,7 @@ class BrowserEngine {
   WebKitWebContext* context_ = nullptr;
   WebKitWebView* warmView_ = nullptr;
   bool warmedUp_ = false;
+  std::string warmUri_;
   std::string startPageUri_;
   std::filesystem::path downloadFolder_;
   std::vector<std::filesystem::path> sandboxFolders_;

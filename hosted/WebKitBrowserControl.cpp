@@ -329,14 +329,22 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   if (relatedTo) {
     widget = webkit_web_view_new_with_related_view(relatedTo->view_);
   } else if (WebKitWebView* warm = engine.TakeWarmView()) {
-    // The engine's warmed-up view has its web process running: this view takes it over.
-    widget = webkit_web_view_new_with_related_view(warm);
-    gtk_widget_destroy(GTK_WIDGET(warm));
-    g_object_unref(warm);
+    if (!engine.WarmUri().empty() && scripts == PageScripts::kOn) {
+      // The warmed-up view has loaded (or is loading) the first page: it becomes this control's
+      // view, and the first load of that page shows it as it is.
+      view_ = warm;
+      adoptedUri_ = engine.WarmUri();
+    } else {
+      // The engine's warmed-up view has its web process running: this view takes it over.
+      widget = webkit_web_view_new_with_related_view(warm);
+      gtk_widget_destroy(GTK_WIDGET(warm));
+      g_object_unref(warm);
+    }
   } else {
     widget = webkit_web_view_new_with_context(engine.Context());
   }
-  view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
+  if (view_ == nullptr) view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(widget));
+  widget = GTK_WIDGET(view_);
 
   if (scripts == PageScripts::kOff) {
     WebKitSettings* own = webkit_settings_new();
@@ -396,6 +404,18 @@ void WebKitBrowserControl::ConnectSignals() {
 }
 
 void WebKitBrowserControl::LoadUri(const std::string& uri) {
+  // The first load of the page the warmed-up view was given: what it shows (that page, or where
+  // the page sent it on) is the one shown. A load still under way finishes as any other; a
+  // finished one is read now.
+  if (!adoptedUri_.empty()) {
+    const bool shown = uri == adoptedUri_;
+    adoptedUri_.clear();
+    if (shown) {
+      TitleChange.emit(Text(webkit_web_view_get_title(view_)));
+      if (!webkit_web_view_is_loading(view_)) StartPageRead();
+      return;
+    }
+  }
   webkit_web_view_load_uri(view_, uri.c_str());
 }
 

@@ -33,6 +33,8 @@ class WebKitBrowserControl : public BrowserControl {
   // control's web process (the panes that show generated pages cost no extra process); both
   // must come from the same engine. Throws std::invalid_argument otherwise. A control with page
   // scripts off has settings of its own (a related view would otherwise share its relative's).
+  // The first control made after the engine warmed up with a first page takes the warmed-up
+  // view itself, page and all.
   explicit WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserControl* relatedTo = nullptr,
                                 PageScripts scripts = PageScripts::kOn);
   // Takes the view out of its window; a read still running is abandoned.
@@ -114,6 +116,9 @@ class WebKitBrowserControl : public BrowserControl {
   std::string baseUrl_;
   std::vector<ImageElement> imageElements_;
 
+  // The page of the engine's warmed-up view, when this control took that view over; cleared by
+  // the first load.
+  std::string adoptedUri_;
   std::string findText_;
   bool startingDownload_ = false;
   GSimpleAction* saveAsAction_ = nullptr;  // the context menu's "Save ... As" items

@@ -66,9 +66,12 @@ int main(int argc, char** argv) {
 
   app->signal_activate().connect([&] {
     windows->StartSplash();
-    // While the splash counts, the browser engine starts its web process, so that the main
-    // window's first page does not wait for one.
-    Glib::signal_idle().connect_once([&] { browserEngine().WarmUp(); });
+    // While the splash counts, the browser engine starts its web process and loads the main
+    // window's first page, which pane 0 then shows as it is.
+    Glib::signal_idle().connect_once([&] {
+      velmora::BrowserEngine& warm = browserEngine();
+      warm.WarmUp(firstAddress.empty() ? warm.StartPageUri() : velmora::AddressToUri(firstAddress));
+    });
   });
   const int status = app->run();
   windows.reset();

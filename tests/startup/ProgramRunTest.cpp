@@ -95,6 +95,8 @@ TEST(ProgramRun, OpensItsArgumentFirstAndKeepsCookiesBetweenRuns) {
       << "the start page was loaded although an address was given:\n"
       << first;
   EXPECT_EQ(server.RequestCount("/again.html"), 0);
+  // Loaded while the splash counted, and shown as it is: one request.
+  EXPECT_EQ(server.RequestCount("/login.html"), 1) << first;
 
   const std::string second =
       RunUntilPaneFinishes(server.Url("/login.html"), server.Url("/again.html"), home.path());
