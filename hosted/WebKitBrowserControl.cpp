@@ -24,11 +24,11 @@ namespace {
 constexpr const char* kReadWorld = "velmora-page-reader";
 
 constexpr const char* kDefaultCharset = "UTF-8";
+constexpr const char* kDoneText = "Done";
+
 std::string Text(const gchar* text) {
   return text ? text : "";
 }
-
-constexpr const char* kDoneText = "Done";
 
 // Marks a download that its starter follows itself.
 constexpr const char* kFollowedMark = "velmora-followed";
