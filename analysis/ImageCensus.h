@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +23,16 @@ namespace velmora {
 
 class ReferenceResolver;
 
-enum class ImageKind { Img, Srcset, Picture, Lazy, Background, Poster, Input, Svg };
+// The last five are pictures that only the engine's record names (analysis/LoadedPictures.h):
+// drawn by a CSS `content` (a pseudo-element), loaded inside a frame, the page's icon, shown
+// through <object>/<embed>, or loaded for a reason nobody reported.
+enum class ImageKind {
+  Img, Srcset, Picture, Lazy, Background, Poster, Input, Svg,
+  Generated, Frame, Icon, Object, Loaded
+};
 
-// "img", "srcset", "picture", "lazy", "background", "poster", "input", "svg".
+// "img", "srcset", "picture", "lazy", "background", "poster", "input", "svg", "generated",
+// "frame", "icon", "object", "loaded".
 std::string_view KindName(ImageKind kind) noexcept;
 
 struct CensusImage {
@@ -36,6 +44,11 @@ struct CensusImage {
   // Other URLs of the same picture: its src, the candidate the engine chose, the smaller
   // candidates. Never a placeholder.
   std::vector<std::string> alsoAt;
+  // What the engine's record adds once it has loaded the picture (empty or 0 when unknown):
+  std::string type;         // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
+  std::uint64_t bytes = 0;  // its size in bytes as loaded
+  std::string frame;        // the URL of the frame that loaded it; "" for the page itself
+  bool loaded = false;      // the engine holds its bytes (saving needs no second request)
 };
 
 // What one element of the page says about the picture it shows.

@@ -1,0 +1,38 @@
+// The pictures the engine loaded for the page shown, as the browser control's record describes
+// them (every frame, every origin, pseudo-elements, pictures that arrive after the analysis),
+// and how they join the image census: a picture the census names already gets the engine's
+// type, sizes and bytes; any other becomes an entry of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/ImageCensus.h"
+
+namespace velmora {
+
+struct LoadedPicture {
+  std::string url;         // final URL, after redirects
+  std::string requestUrl;  // the URL first asked for; "" when the same as url
+  std::string mimeType;    // the type of its bytes: the response's, or sniffed when that is wrong
+  std::uint64_t bytes = 0;
+  int width = 0;  // pixel size read from the bytes' header; 0 when unknown
+  int height = 0;
+  std::string frame;  // the URL of the frame that loaded it; "" for the page itself
+  // The best kind known: Generated, Frame, Icon, Object, Background, Img, or Loaded.
+  ImageKind kind = ImageKind::Loaded;
+};
+
+// Merges `loaded` (in load order) into `census`: a picture whose url or requestUrl is a census
+// entry's url or one of its alsoAt gets the engine's type, bytes, frame and pixel size (the
+// other URL joins alsoAt); any other is appended as an entry of its own with its kind. Each
+// picture once by final URL; a data: URL is never appended.
+void MergeLoadedPictures(std::vector<CensusImage>& census, const std::vector<LoadedPicture>& loaded);
+
+// "PNG", "JPEG", "GIF", "WebP", "AVIF", "SVG", "ICO", "BMP"; for another image/* type its
+// subtype in capitals; "" for "".
+std::string ShortTypeName(std::string_view mimeType);
+
+}  // namespace velmora
