@@ -59,6 +59,7 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
   note(workfile::kCheckImagesClean, ScanImageLinks(source, resolver, lists, files));
 
   result.census = TakeCensus(page.liveImages, source, resolver);
+  MergeLoadedPictures(result.census, page.loadedPictures);
 
   note(workfile::kGallery, WriteGalleryPage(lists, files, result.census));
   note(workfile::kSourceView, files.WriteRecord(workfile::kSourceView, [&](TextSink& view) {

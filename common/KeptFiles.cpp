@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <utility>
 
 #include "common/PosixIo.h"
 
@@ -138,6 +139,25 @@ std::string WithExtensionFor(std::string name, std::string_view contentType) {
     name.append(".").append(extension);
   }
   return name;
+}
+
+std::string WithExtensionOfType(std::string name, std::string_view contentType) {
+  const std::string_view wanted = ExtensionForContentType(contentType);
+  if (wanted.empty()) return name;
+  const std::size_t split = ExtensionStart(name);
+  if (split < name.size()) {
+    g_autofree gchar* have = g_ascii_strdown(name.c_str() + split + 1, -1);
+    // The other names of the usual extensions.
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kAliases{
+        {{"jpeg", "jpg"}, {"jpe", "jpg"}, {"jfif", "jpg"}, {"tiff", "tif"}}};
+    std::string_view own = have;
+    for (const auto& [alias, usual] : kAliases) {
+      if (own == alias) own = usual;
+    }
+    if (own == wanted) return name;
+    name.erase(split);
+  }
+  return name.append(".").append(wanted);
 }
 
 std::string NumberedName(std::string_view name, int n) {

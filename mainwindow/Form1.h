@@ -89,6 +89,8 @@ class Form1 : public Gtk::Window {
   void wb_ProgressChange(int index, long progress, long progressMax);
   void wb_DownloadComplete(int index);
   void wb_TitleChange(int index, const std::string& text);
+  // Pane 0 loaded further pictures: the gallery takes them in, at most once a second.
+  void wb_PicturesLoaded();
 
   // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
   bool AnalyzePage();
@@ -176,6 +178,11 @@ class Form1 : public Gtk::Window {
   std::filesystem::path downloadFolder_;
   std::unique_ptr<SaveImagesWindow> saveImages_;
   std::optional<TwipRect> paneArea_;
+  // Writes the gallery again with the pictures pane 0 loaded since, when that adds any.
+  void RefreshGallery();
+  static constexpr unsigned kGalleryRefreshMs = 1000;
+  sigc::connection galleryRefresh_;
+  bool analysedPage_ = false;
   int findPane_ = -1;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
