@@ -672,6 +672,25 @@ std::vector<LoadedPicture> WebKitBrowserControl::LoadedPictures() const {
   return pictures_ ? pictures_->Pictures() : std::vector<LoadedPicture>();
 }
 
+void WebKitBrowserControl::HeldBytes(const std::string& url,
+                                     std::function<void(const std::string* bytes)> done) {
+  if (!pictures_) {
+    done(nullptr);
+    return;
+  }
+  pictures_->Bytes(url, [done = std::move(done)](GBytes* bytes, const std::string&,
+                                                 const std::string&) {
+    if (!bytes) {
+      done(nullptr);
+      return;
+    }
+    gsize length = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
+    const std::string held(data, length);
+    done(&held);
+  });
+}
+
 void WebKitBrowserControl::WatchPictures() {
   pictures_ = std::make_unique<PictureRecord>();
   pictures_->PictureAdded.connect([this] { PicturesLoaded.emit(); });

@@ -74,6 +74,10 @@ class WebKitBrowserControl : public BrowserControl {
   void SetVisible(bool visible) override;
   Gtk::Widget& Widget() override;
 
+  // The bytes the engine holds for a picture of the page (see PictureRecord): `done` gets them
+  // later, or nullptr when it holds none.
+  void HeldBytes(const std::string& url, std::function<void(const std::string* bytes)> done);
+
   // The WebKit view itself, for what the interface does not cover.
   WebKitWebView* View() const noexcept { return view_; }
 
