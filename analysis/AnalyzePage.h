@@ -45,8 +45,8 @@ struct PageSnapshot {
   // The picture elements of the live document, with what the engine knows of them; empty for a
   // saved page, whose census comes from its markup alone.
   std::vector<ImageElement> liveImages = {};
-  // The pictures the engine loaded for the page (every frame), with their types, sizes and
-  // bytes; empty for a saved page.
+  // The pictures the engine loaded for the page, in load order (the browser control's record);
+  // empty for a saved page.
   std::vector<LoadedPicture> loadedPictures = {};
 };
 
@@ -79,9 +79,11 @@ std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files,
 
 // One analysis, in order: the page source to "checkImages.txt"; both pairs cleared; the
 // image-tag scanner, then the linked-image scanner; the image census (live elements, then the
-// markup, then the pictures the engine loaded); the gallery "imagepage.html"; the source view
-// "source.htm"; the scratch files emptied. A failing file step is skipped and recorded, never
-// fatal: the panes are always sent to the two view files.
+// markup, then the pictures only the engine's record names); the gallery "imagepage.html"; the
+// source view "source.htm", which links the names the page's elements give; the scratch files
+// emptied.
+// A failing file step is skipped and recorded, never fatal: the panes are always sent to the two
+// view files.
 AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, ListPairs& lists);
 
 }  // namespace velmora

@@ -1,30 +1,186 @@
+// How the engine's record of pictures joins the image census: matched by address, one entry per
+// picture, in one pass over the record with a hash index of the census's addresses.
 #include "analysis/LoadedPictures.h"
+
+#include <glib.h>
+
+#include <array>
+#include <cstdint>
+
+#include "analysis/FlatSet.h"
+#include "analysis/TextSearch.h"
+#include "analysis/UrlHelpers.h"
+
 namespace velmora {
-void MergeLoadedPictures(std::vector<CensusImage>& census,
-                         const std::vector<LoadedPicture>& loaded) {
-  for (const LoadedPicture& p : loaded) {
-    bool found = false;
-    for (CensusImage& c : census)
-      if (c.url == p.url) {
-        found = true;
-        c.type = p.mimeType;
-        c.bytes = p.bytes;
-        c.loaded = true;
-      }
-    if (!found) {
-      CensusImage c;
-      c.url = p.url;
-      c.kind = p.kind;
-      c.type = p.mimeType;
-      c.bytes = p.bytes;
-      c.width = p.width;
-      c.height = p.height;
-      c.loaded = true;
-      census.push_back(c);
+
+namespace {
+
+bool IsDataUrl(std::string_view url) {
+  return text::StartsWithNoCase(url, "data:");
+}
+
+// The form in which two addresses of one picture compare equal. The record holds addresses as
+// the engine writes them: without a fragment, with characters outside ASCII, blanks and
+// " < > ` { } percent-encoded. The census holds them as the page's references resolve, which
+// may keep such characters as they are.
+std::string MatchKey(std::string_view url) {
+  if (!IsDataUrl(url)) url = url.substr(0, url.find('#'));
+  static constexpr std::string_view kHex = "0123456789ABCDEF";
+  std::string key;
+  key.reserve(url.size());
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`' || c == '{' ||
+        c == '}') {
+      key.push_back('%');
+      key.push_back(kHex[byte >> 4]);
+      key.push_back(kHex[byte & 0xF]);
+    } else {
+      key.push_back(c);
     }
   }
+  return key;
 }
-std::string ShortTypeName(std::string_view m) {
-  return std::string(m);
+
+// The census entry each address belongs to; the first entry to claim an address keeps it.
+class AddressIndex {
+ public:
+  void Reserve(std::size_t count) {
+    keys_.reserve(count);
+    entries_.reserve(count);
+    set_.Reserve(count);
+  }
+
+  // The entry of `url`, or FlatIndexSet::kNone.
+  std::uint32_t Find(std::string_view url) const {
+    const std::string key = MatchKey(url);
+    const std::uint32_t at = set_.Find(key, FlatIndexSet::Hash(key), KeyAt{&keys_});
+    return at == FlatIndexSet::kNone ? at : entries_[at];
+  }
+
+  // False when the address belongs to an entry already.
+  bool Add(std::string_view url, std::uint32_t entry) {
+    const auto at = static_cast<std::uint32_t>(keys_.size());
+    keys_.push_back(MatchKey(url));
+    const std::size_t hash = FlatIndexSet::Hash(keys_.back());
+    if (set_.Insert(at, hash, KeyAt{&keys_}) != at) {
+      keys_.pop_back();
+      return false;
+    }
+    entries_.push_back(entry);
+    return true;
+  }
+
+ private:
+  struct KeyAt {
+    const std::vector<std::string>* keys;
+    std::string_view operator()(std::uint32_t i) const { return (*keys)[i]; }
+  };
+  std::vector<std::string> keys_;
+  std::vector<std::uint32_t> entries_;
+  FlatIndexSet set_;
+};
+
+// What the engine knows of the picture at the entry's own address.
+void TakeWhatTheEngineKnows(CensusImage& image, const LoadedPicture& picture) {
+  if (!picture.mimeType.empty()) image.type = picture.mimeType;
+  if (picture.bytes > 0) image.bytes = picture.bytes;
+  if (picture.width > 0 && picture.height > 0) {
+    image.width = picture.width;
+    image.height = picture.height;
+  }
+  image.frame = picture.frame;
+  image.loaded = true;
 }
+
+}  // namespace
+
+void MergeLoadedPictures(std::vector<CensusImage>& census,
+                         const std::vector<LoadedPicture>& loaded) {
+  AddressIndex index;
+  std::size_t addresses = loaded.size() * 2;
+  for (const CensusImage& image : census) addresses += 1 + image.alsoAt.size();
+  index.Reserve(addresses);
+  // Own addresses first: an entry's own address is never taken for another's other address.
+  for (std::size_t i = 0; i < census.size(); ++i) {
+    index.Add(census[i].url, static_cast<std::uint32_t>(i));
+  }
+  for (std::size_t i = 0; i < census.size(); ++i) {
+    for (const std::string& url : census[i].alsoAt) index.Add(url, static_cast<std::uint32_t>(i));
+  }
+
+  // An address of the picture that its entry does not name yet joins the entry's other ones.
+  const auto addOtherAddress = [&](std::uint32_t entry, const std::string& url) {
+    if (url.empty() || !IsLinkableUrl(url) || !index.Add(url, entry)) return;
+    census[entry].alsoAt.push_back(url);
+  };
+
+  StringViewSet seen;  // final addresses, pointing into `loaded`
+  seen.Reserve(loaded.size());
+  for (const LoadedPicture& picture : loaded) {
+    if (picture.url.empty() || !seen.Insert(picture.url)) continue;
+    std::uint32_t entry = index.Find(picture.url);
+    if (entry == FlatIndexSet::kNone && !picture.requestUrl.empty()) {
+      entry = index.Find(picture.requestUrl);
+    }
+    if (entry != FlatIndexSet::kNone) {
+      // Matched through another address of the entry, the picture is the same one at another
+      // size or in another format (a srcset's smaller candidate): its type, size and bytes are
+      // not those of the entry's own address.
+      const std::string ownKey = MatchKey(census[entry].url);
+      if (MatchKey(picture.url) == ownKey ||
+          (!picture.requestUrl.empty() && MatchKey(picture.requestUrl) == ownKey)) {
+        TakeWhatTheEngineKnows(census[entry], picture);
+      }
+      addOtherAddress(entry, picture.url);
+      addOtherAddress(entry, picture.requestUrl);
+      continue;
+    }
+    // A picture only the engine names: an entry of its own, unless it is inline (its data: URL
+    // is the page's own text) or cannot be shown.
+    if (IsDataUrl(picture.url) || !IsLinkableUrl(picture.url)) continue;
+    const auto added = static_cast<std::uint32_t>(census.size());
+    CensusImage image;
+    image.url = picture.url;
+    image.name = ImageFileName(picture.url);
+    image.kind = picture.kind;
+    TakeWhatTheEngineKnows(image, picture);
+    census.push_back(std::move(image));
+    index.Add(picture.url, added);
+    addOtherAddress(added, picture.requestUrl);
+  }
+}
+
+std::string ShortTypeName(std::string_view mimeType) {
+  mimeType = text::TrimAsciiBlanks(mimeType.substr(0, mimeType.find(';')));
+  if (!text::StartsWithNoCase(mimeType, "image/")) return {};
+  std::string subtype(mimeType.substr(6));
+  for (char& c : subtype) c = text::AsciiLower(c);
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kNames{{
+      {"png", "PNG"},
+      {"jpeg", "JPEG"},
+      {"jpg", "JPEG"},
+      {"pjpeg", "JPEG"},
+      {"gif", "GIF"},
+      {"webp", "WebP"},
+      {"avif", "AVIF"},
+      {"svg+xml", "SVG"},
+      {"x-icon", "ICO"},
+      {"vnd.microsoft.icon", "ICO"},
+      {"bmp", "BMP"},
+      {"x-ms-bmp", "BMP"},
+  }};
+  for (const auto& [name, shortName] : kNames) {
+    if (subtype == name) return std::string(shortName);
+  }
+  // Another type is named by its subtype, when that is a plain token a caption can show.
+  constexpr std::size_t kLongestShown = 24;
+  if (subtype.empty() || subtype.size() > kLongestShown) return {};
+  for (char& c : subtype) {
+    if (!g_ascii_isalnum(c) && c != '.' && c != '+' && c != '-' && c != '_') return {};
+    c = g_ascii_toupper(c);
+  }
+  return subtype;
+}
+
 }  // namespace velmora
