@@ -473,6 +473,17 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   }
   if (src && (lazy.empty() || isLazyUrl(*src))) also(*src);
   if (lazy.empty() || isLazyUrl(element.currentUrl)) also(element.currentUrl);
+  // What the element shows until its loader runs.
+  if (!lazy.empty()) {
+    const std::string* shownBefore[] = {src ? &*src : nullptr, &element.currentUrl};
+    for (const std::string* shown : shownBefore) {
+      if (!shown || shown->empty() || isLazyUrl(*shown) || *shown == image.url) continue;
+      if (std::find(image.placeholders.begin(), image.placeholders.end(), *shown) ==
+          image.placeholders.end()) {
+        image.placeholders.push_back(*shown);
+      }
+    }
+  }
   Add(std::move(image));
 }
 

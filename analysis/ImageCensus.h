@@ -55,6 +55,9 @@ struct CensusImage {
   // Other URLs of the same picture: its src, the candidate the engine chose, the smaller
   // candidates. Never a placeholder.
   std::vector<std::string> alsoAt;
+  // What the element showed while its picture was still to come (a lazy loader's placeholder):
+  // the engine loads it, but it is no picture of the page.
+  std::vector<std::string> placeholders;
   // What the engine's record adds once it has loaded the picture (empty or 0 when unknown):
   std::string type;  // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
   std::uint64_t bytes = 0;  // its size in bytes as loaded

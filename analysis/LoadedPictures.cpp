@@ -115,6 +115,12 @@ void MergeLoadedPictures(std::vector<CensusImage>& census,
     census[entry].alsoAt.push_back(url);
   };
 
+  // Placeholders of lazy pictures: loaded, shown for a moment, never pictures of the page.
+  StringViewSet placeholders;
+  for (const CensusImage& image : census) {
+    for (const std::string& url : image.placeholders) placeholders.Insert(url);
+  }
+
   StringViewSet seen;  // final addresses, pointing into `loaded`
   seen.Reserve(loaded.size());
   for (const LoadedPicture& picture : loaded) {
@@ -137,8 +143,12 @@ void MergeLoadedPictures(std::vector<CensusImage>& census,
       continue;
     }
     // A picture only the engine names: an entry of its own, unless it is inline (its data: URL
-    // is the page's own text) or cannot be shown.
-    if (IsDataUrl(picture.url) || !IsLinkableUrl(picture.url)) continue;
+    // is the page's own text), cannot be shown, or is a placeholder.
+    if (IsDataUrl(picture.url) || !IsLinkableUrl(picture.url) ||
+        placeholders.Contains(picture.url) ||
+        (!picture.requestUrl.empty() && placeholders.Contains(picture.requestUrl))) {
+      continue;
+    }
     const auto added = static_cast<std::uint32_t>(census.size());
     CensusImage image;
     image.url = picture.url;
