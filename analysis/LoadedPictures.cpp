@@ -4,6 +4,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -20,18 +21,19 @@ bool IsDataUrl(std::string_view url) {
 }
 
 // The form in which two addresses of one picture compare equal. The record holds addresses as
-// the engine writes them: without a fragment, with characters outside ASCII, blanks and
-// " < > ` { } percent-encoded. The census holds them as the page's references resolve, which
-// may keep such characters as they are.
+// the engine writes them: without a fragment, with characters outside ASCII, blanks and some of
+// " ' < > ` { } | ^ \ percent-encoded (which ones depends on the part of the address). The census
+// holds them as the page's references resolve, which may keep such characters as they are. Here
+// both sides have all of them encoded.
 std::string MatchKey(std::string_view url) {
   if (!IsDataUrl(url)) url = url.substr(0, url.find('#'));
   static constexpr std::string_view kHex = "0123456789ABCDEF";
+  static constexpr std::string_view kEncoded = "\"'<>`{}|^\\";
   std::string key;
   key.reserve(url.size());
   for (const char c : url) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '`' || c == '{' ||
-        c == '}') {
+    if (byte <= 0x20 || byte >= 0x7F || kEncoded.find(c) != std::string_view::npos) {
       key.push_back('%');
       key.push_back(kHex[byte >> 4]);
       key.push_back(kHex[byte & 0xF]);
@@ -109,10 +111,21 @@ void MergeLoadedPictures(std::vector<CensusImage>& census,
     for (const std::string& url : census[i].alsoAt) index.Add(url, static_cast<std::uint32_t>(i));
   }
 
-  // An address of the picture that its entry does not name yet joins the entry's other ones.
+  // An address of the picture joins the entry's other ones, also where it only writes one of them
+  // otherwise (the engine's text is the one its record knows), unless another entry has it.
   const auto addOtherAddress = [&](std::uint32_t entry, const std::string& url) {
-    if (url.empty() || !IsLinkableUrl(url) || !index.Add(url, entry)) return;
-    census[entry].alsoAt.push_back(url);
+    if (url.empty() || !IsLinkableUrl(url)) return;
+    const std::uint32_t owner = index.Find(url);
+    if (owner == FlatIndexSet::kNone) {
+      index.Add(url, entry);
+    } else if (owner != entry) {
+      return;
+    }
+    std::vector<std::string>& alsoAt = census[entry].alsoAt;
+    if (url == census[entry].url || std::find(alsoAt.begin(), alsoAt.end(), url) != alsoAt.end()) {
+      return;
+    }
+    alsoAt.push_back(url);
   };
 
   // Placeholders of lazy pictures: loaded, shown for a moment, never pictures of the page.

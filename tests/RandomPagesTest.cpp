@@ -80,5 +80,23 @@ TEST(RandomPages, EveryInvariantHolds) {
   }
 }
 
+// Pages on which the fuzzer once broke an invariant, each with its page URL.
+TEST(RandomPages, WhatTheFuzzerFoundStaysMended) {
+  const struct {
+    const char* what;
+    std::string page;
+    std::string url;
+  } cases[] = {
+      {"an inline background whose caption was cut inside a character",
+       "<div style=\"background:url(data:image/png;base64," + std::string(25, 'A') +
+           "\u00E9\u00E9\u00E9" + std::string(300, 'B') + ")\"></div>",
+       "https://host.example/a/page.html"},
+  };
+  for (const auto& c : cases) {
+    const std::string failure = CheckAnalysisInvariants(c.page, c.url);
+    EXPECT_TRUE(failure.empty()) << c.what << ": " << failure;
+  }
+}
+
 }  // namespace
 }  // namespace velmora
