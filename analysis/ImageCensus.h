@@ -27,8 +27,19 @@ class ReferenceResolver;
 // drawn by a CSS `content` (a pseudo-element), loaded inside a frame, the page's icon, shown
 // through <object>/<embed>, or loaded for a reason nobody reported.
 enum class ImageKind {
-  Img, Srcset, Picture, Lazy, Background, Poster, Input, Svg,
-  Generated, Frame, Icon, Object, Loaded
+  Img,
+  Srcset,
+  Picture,
+  Lazy,
+  Background,
+  Poster,
+  Input,
+  Svg,
+  Generated,
+  Frame,
+  Icon,
+  Object,
+  Loaded
 };
 
 // "img", "srcset", "picture", "lazy", "background", "poster", "input", "svg", "generated",
@@ -45,10 +56,13 @@ struct CensusImage {
   // candidates. Never a placeholder.
   std::vector<std::string> alsoAt;
   // What the engine's record adds once it has loaded the picture (empty or 0 when unknown):
-  std::string type;         // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
+  std::string type{};  // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
   std::uint64_t bytes = 0;  // its size in bytes as loaded
-  std::string frame;        // the URL of the frame that loaded it; "" for the page itself
+  std::string frame{};      // the URL of the frame that loaded it; "" for the page itself
   bool loaded = false;      // the engine holds its bytes (saving needs no second request)
+  // SHA-256 of its bytes in lower-case hex, once they are known: the same picture under two
+  // addresses (analysis/PictureChoice.h).
+  std::string contentHash{};
 };
 
 // What one element of the page says about the picture it shows.

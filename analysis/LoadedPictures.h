@@ -29,7 +29,8 @@ struct LoadedPicture {
 // entry's url or one of its alsoAt gets the engine's type, bytes, frame and pixel size (the
 // other URL joins alsoAt); any other is appended as an entry of its own with its kind. Each
 // picture once by final URL; a data: URL is never appended.
-void MergeLoadedPictures(std::vector<CensusImage>& census, const std::vector<LoadedPicture>& loaded);
+void MergeLoadedPictures(std::vector<CensusImage>& census,
+                         const std::vector<LoadedPicture>& loaded);
 
 // "PNG", "JPEG", "GIF", "WebP", "AVIF", "SVG", "ICO", "BMP"; for another image/* type its
 // subtype in capitals; "" for "".
