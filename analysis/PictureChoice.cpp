@@ -279,6 +279,16 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
     group.push_back(i);
   }
   linkTarget.assign(forms.size(), false);
+  // True when form a is known to be larger than form b, or is a linked picture of unknown size
+  // (a link from a picture leads to its larger form) and b is not.
+  const auto larger = [&](std::size_t a, std::size_t b) {
+    const CensusImage& x = *forms[a];
+    const CensusImage& y = *forms[b];
+    if (x.width <= 0 || y.width <= 0) {
+      return x.width <= 0 ? linkTarget[a] && !linkTarget[b] : !linkTarget[b];
+    }
+    return x.height > 0 && y.height > 0 ? Area(x) > Area(y) : x.width > y.width;
+  };
   const auto root = [&](std::size_t i) {
     while (group[i] != i) i = group[i] = group[group[i]];
     return i;
@@ -287,9 +297,12 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
 
   std::unordered_map<std::string, std::size_t> byUrl;
   std::unordered_map<std::string, std::size_t> byHash;
+  const auto addAddress = [&](const std::string& url, std::size_t i) {
+    if (const auto [same, added] = byUrl.emplace(url, i); !added) join(same->second, i);
+  };
   for (std::size_t i = 0; i < census.size(); ++i) {
-    byUrl.emplace(census[i].url, i);
-    for (const std::string& url : census[i].alsoAt) byUrl.emplace(url, i);
+    addAddress(census[i].url, i);
+    for (const std::string& url : census[i].alsoAt) addAddress(url, i);
     if (census[i].contentHash.empty()) continue;
     if (const auto [same, added] = byHash.emplace(census[i].contentHash, i); !added) {
       join(same->second, i);
@@ -313,9 +326,7 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
       target = byUrl.emplace(link.targetUrl, forms.size() - 1).first;
     }
     const std::size_t large = target->second;
-    if (root(large) == root(small)) continue;
-    const std::uint64_t largeArea = Area(*forms[large]);
-    if (largeArea != 0 && largeArea < Area(*forms[small])) continue;
+    if (root(large) == root(small) || (forms[large]->width > 0 && larger(small, large))) continue;
     linkTarget[large] = true;
     join(small, large);
   }
@@ -336,26 +347,25 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
   std::vector<PictureEntry> entries;
   entries.reserve(members.size());
   for (const std::vector<std::size_t>& entryForms : members) {
-    // The largest form shows the picture; a linked picture of unknown size counts as larger.
-    const auto rank = [&](std::size_t i) {
-      const std::uint64_t area = Area(*forms[i]);
-      return area == 0 && linkTarget[i] ? std::numeric_limits<std::uint64_t>::max() : area;
-    };
+    // The largest form shows the picture.
     std::size_t shown = entryForms.front();
     for (const std::size_t i : entryForms) {
-      if (rank(i) > rank(shown)) shown = i;
+      if (larger(i, shown)) shown = i;
     }
     PictureEntry entry{*forms[shown], {}};
     std::unordered_set<std::string_view> listed{entry.picture.url};
     const auto add = [&](const std::string& url, int width, int height) {
       if (listed.insert(url).second) entry.others.push_back({url, width, height});
     };
-    for (const std::string& url : entry.picture.alsoAt) add(url, 0, 0);
+    for (const std::size_t i : entryForms) add(forms[i]->url, forms[i]->width, forms[i]->height);
     for (const std::size_t i : entryForms) {
-      if (i == shown) continue;
-      add(forms[i]->url, forms[i]->width, forms[i]->height);
       for (const std::string& url : forms[i]->alsoAt) add(url, 0, 0);
     }
+    // Smallest first, unknown sizes last.
+    std::stable_sort(entry.others.begin(), entry.others.end(),
+                     [](const PictureVariant& a, const PictureVariant& b) {
+                       return a.width > 0 && (b.width <= 0 || a.width < b.width);
+                     });
     entries.push_back(std::move(entry));
   }
   return entries;

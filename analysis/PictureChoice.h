@@ -70,13 +70,15 @@ std::vector<ThumbnailLink> ThumbnailLinks(std::string_view markup,
                                           const ReferenceResolver& resolver);
 
 // One entry per picture, in page order (an entry stands where the first of its forms stood):
-//  - census entries with the same content hash are one entry with all their addresses;
+//  - census entries that share an address (one's URL is among another's alsoAt) or have the
+//    same content hash are one entry with all their addresses;
 //  - a thumbnail (by its URL or one of its other URLs) that links to another picture becomes
 //    one entry with that picture, which is shown, unless both sizes are known and the linked
 //    one is the smaller. A linked picture the census does not hold gets an entry of its own
 //    kind (the thumbnail's) with its size unknown.
-// The others of an entry are its own alsoAt (srcset candidates, src) and its other forms, each
-// address once.
+// The others of an entry are its other forms and every alsoAt (srcset candidates, src), each
+// address once, smallest known width first and unknown sizes last. "Larger" compares areas
+// where both heights are known, else widths.
 std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
                                         const std::vector<ThumbnailLink>& links = {});
 

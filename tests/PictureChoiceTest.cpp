@@ -147,7 +147,7 @@ TEST(ChoosePictures, OrdersAreStableAndPutUnknownSizesLast) {
   EXPECT_EQ(PictureOrderNamed("size"), std::nullopt);
 }
 
-TEST(OnePerPicture, SameBytesAndLinkedThumbnailsAreOneEntry) {
+TEST(OnePerPicture, SameBytesSharedAddressesAndLinkedThumbnailsAreOneEntry) {
   std::vector<CensusImage> census = {
       Pic("http://h/thumbs/a.jpg", 150, 100),    // 0: links to full/a.jpg (in census)
       Pic("http://h/logo.png", 120, 40),         // 1: same bytes as 4
@@ -157,6 +157,7 @@ TEST(OnePerPicture, SameBytesAndLinkedThumbnailsAreOneEntry) {
       Pic("http://h/thumbs/c.jpg", 600, 400),    // 5: links to a smaller picture
       Pic("http://h/c-small.jpg", 60, 40),       // 6
       Pic("http://h/srcset-1600.jpg", 1600, 0),  // 7
+      Pic("http://h/srcset-640.jpg", 640, 427),  // 8: one of 7's candidates
   };
   census[1].contentHash = census[4].contentHash = ContentHash("logo bytes");
   census[7].alsoAt = {"http://h/srcset-320.jpg", "http://h/srcset-640.jpg"};
@@ -179,14 +180,14 @@ TEST(OnePerPicture, SameBytesAndLinkedThumbnailsAreOneEntry) {
                            "http://h/full/b.jpg 0 | http://h/thumbs/b.jpg",
                            "http://h/thumbs/c.jpg 600",
                            "http://h/c-small.jpg 60",
-                           "http://h/srcset-1600.jpg 1600 | http://h/srcset-320.jpg | "
-                           "http://h/srcset-640.jpg",
+                           "http://h/srcset-1600.jpg 1600 | http://h/srcset-640.jpg | "
+                           "http://h/srcset-320.jpg",
                        }));
   EXPECT_EQ(entries[2].picture.kind, census[2].kind);
   EXPECT_EQ(AlsoText(entries[0]), "also 150 w");
   EXPECT_EQ(AlsoText(entries[1]), "also logo.png");
   EXPECT_EQ(AlsoText(entries[3]), "");
-  EXPECT_EQ(AlsoText(entries[5]), "also srcset-320.jpg, srcset-640.jpg");
+  EXPECT_EQ(AlsoText(entries[5]), "also 640 w, srcset-320.jpg");
 }
 
 TEST(ThumbnailLinks, PicturesInsideLinksToImageFiles) {
