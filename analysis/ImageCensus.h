@@ -57,12 +57,15 @@ struct CensusImage {
   std::vector<std::string> alsoAt;
   // What the element showed while its picture was still to come (a lazy loader's placeholder):
   // the engine loads it, but it is no picture of the page.
-  std::vector<std::string> placeholders;
+  std::vector<std::string> placeholders{};
   // What the engine's record adds once it has loaded the picture (empty or 0 when unknown):
-  std::string type;  // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
+  std::string type{};  // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
   std::uint64_t bytes = 0;  // its size in bytes as loaded
-  std::string frame;        // the URL of the frame that loaded it; "" for the page itself
+  std::string frame{};      // the URL of the frame that loaded it; "" for the page itself
   bool loaded = false;      // the engine holds its bytes (saving needs no second request)
+  // SHA-256 of its bytes in lower-case hex, once they are known: the same picture under two
+  // addresses (analysis/PictureChoice.h).
+  std::string contentHash{};
 };
 
 // What one element of the page says about the picture it shows.

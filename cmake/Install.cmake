@@ -78,6 +78,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${PROJECT_HOMEPAGE_URL}/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# gdk-pixbuf's readers of SVG, WebP and AVIF: velmora-analyze reads the sizes of such pictures.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "librsvg2-common, webp-pixbuf-loader, libavif-gdk-pixbuf")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "fuzz/AnalysisInvariants.h"
+#include "fuzz/PictureChoiceInvariants.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     url = kPageUrls[selector];
   }
 
-  const std::string failure = velmora::CheckAnalysisInvariants(std::string(body), std::string(url));
+  std::string failure = velmora::CheckAnalysisInvariants(std::string(body), std::string(url));
+  if (failure.empty()) {
+    failure = velmora::CheckPictureChoiceInvariants(std::string(body), std::string(url));
+  }
   if (!failure.empty()) {
     std::fprintf(stderr, "\n*** invariant broken: %s\n*** page URL: \"%.*s\"\n", failure.c_str(),
                  static_cast<int>(url.size()), url.data());

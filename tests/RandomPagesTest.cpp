@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "fuzz/AnalysisInvariants.h"
+#include "fuzz/PictureChoiceInvariants.h"
 
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 36> kPieces{"<img",
+constexpr std::array<std::string_view, 38> kPieces{"<img",
                                                    "<IMG ",
                                                    "<a ",
                                                    "<A HREF=",
@@ -47,7 +48,9 @@ constexpr std::array<std::string_view, 36> kPieces{"<img",
                                                    "members.tarnwick.",
                                                    "pic",
                                                    "?q=http://o/",
-                                                   "<BR>"};
+                                                   "<BR>",
+                                                   "<title>",
+                                                   "</title>"};
 
 constexpr std::array<std::string_view, 6> kPageUrls{"https://host.example/a/b/page.html",
                                                     "http://host.com",
@@ -75,7 +78,8 @@ TEST(RandomPages, EveryInvariantHolds) {
   for (int i = 0; i < 400; ++i) {
     const std::string page = RandomPage(random);
     const std::string_view url = kPageUrls[static_cast<std::size_t>(i) % kPageUrls.size()];
-    const std::string failure = CheckAnalysisInvariants(page, std::string(url));
+    std::string failure = CheckAnalysisInvariants(page, std::string(url));
+    if (failure.empty()) failure = CheckPictureChoiceInvariants(page, std::string(url));
     ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url;
   }
 }
