@@ -91,6 +91,7 @@ void TakeWhatTheEngineKnows(CensusImage& image, const LoadedPicture& picture) {
     image.width = picture.width;
     image.height = picture.height;
   }
+  if (!picture.contentHash.empty()) image.contentHash = picture.contentHash;
   image.frame = picture.frame;
   image.loaded = true;
 }

@@ -20,7 +20,8 @@ struct LoadedPicture {
   std::uint64_t bytes = 0;
   int width = 0;  // pixel size read from the bytes' header; 0 when unknown
   int height = 0;
-  std::string frame;  // the URL of the frame that loaded it; "" for the page itself
+  std::string frame;          // the URL of the frame that loaded it; "" for the page itself
+  std::string contentHash{};  // SHA-256 of its bytes, lower-case hex (see CensusImage)
   // The best kind known: Generated, Frame, Icon, Object, Background, Img, or Loaded.
   ImageKind kind = ImageKind::Loaded;
 };

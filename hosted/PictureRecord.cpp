@@ -125,6 +125,8 @@ struct PictureRecord::Followed {
       if (read->requestUrl != picture.url) picture.requestUrl = read->requestUrl;
       picture.mimeType = type;
       picture.bytes = length;
+      g_autofree gchar* hash = g_compute_checksum_for_data(G_CHECKSUM_SHA256, bytes, length);
+      picture.contentHash = hash ? hash : "";
       const PixelSize size = PixelSizeOf(bytes, length, type);
       picture.width = size.width;
       picture.height = size.height;

@@ -22,6 +22,7 @@ inline constexpr int kExitNotSaved = 3;  // a picture to save could not be had
 struct Options {
   std::string input;          // the saved page; "-" for standard input
   std::string url;            // the address it was saved from; "" for its own address
+  std::string live;           // the address to load in the engine instead of a saved page
   std::filesystem::path out;  // the folder for the work files; "" for the work folder
   bool json = false;
   PictureFilter filter;

@@ -21,6 +21,11 @@ constexpr const char* kSummary =
     "\n"
     "FILE is the saved page (a whole document or its body); - reads standard input.\n"
     "The body is taken from \"<body\" to \"</body>\" when the file has one.\n"
+    "--live URL loads the page in the browser's own engine instead (scripts on, no\n"
+    "window; a virtual display of its own when there is none), waits until it is\n"
+    "analysed and no new picture has come for a second (at most 30 s), and knows\n"
+    "every picture the engine loaded, in every frame, with its type, size and bytes;\n"
+    "--save then writes the engine's bytes without asking the server again.\n"
     "\n"
     "--url: references are resolved against URL (or the page's <base href>).\n"
     "Default: the file's own file:// address, or the current folder for standard\n"
@@ -79,6 +84,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
   gboolean json = FALSE;
   gboolean hideTracking = FALSE;
   g_autofree gchar* url = nullptr;
+  g_autofree gchar* live = nullptr;
   g_autofree gchar* out = nullptr;
   g_autofree gchar* contains = nullptr;
   g_autofree gchar* sort = nullptr;
@@ -92,6 +98,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
   // Text options are taken as bytes (FILENAME), as the shell hands them over.
   const GOptionEntry entries[] = {
       {"url", 0, 0, G_OPTION_ARG_FILENAME, &url, "The address the page was saved from", "URL"},
+      {"live", 0, 0, G_OPTION_ARG_FILENAME, &live,
+       "Load URL in the browser's engine (scripts on, no window) and analyse it", "URL"},
       {"out", 0, 0, G_OPTION_ARG_FILENAME, &out, "The folder for the work files", "DIR"},
       {"json", 0, 0, G_OPTION_ARG_NONE, &json, "Print one JSON object instead of the summary",
        nullptr},
@@ -133,9 +141,15 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
   if (help) return kExitOk;
 
   const guint pageCount = pages != nullptr ? g_strv_length(pages) : 0;
-  if (pageCount == 0) return UsageError("no page given");
-  if (pageCount > 1) return UsageError("only one page can be analysed at a time");
-  options.input = pages[0];
+  if (live != nullptr) {
+    if (pageCount > 0) return UsageError("--live loads its page itself: give no FILE");
+    if (url != nullptr) return UsageError("--live and --url cannot go together");
+    options.live = live;
+  } else {
+    if (pageCount == 0) return UsageError("no page given");
+    if (pageCount > 1) return UsageError("only one page can be analysed at a time");
+    options.input = pages[0];
+  }
   if (url != nullptr) options.url = url;
   if (out != nullptr) options.out = out;
   options.json = json;

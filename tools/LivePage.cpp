@@ -1,8 +1,8 @@
 #include "tools/LivePage.h"
 
 #include <glib.h>
-#include <sigc++/connection.h>
 #include <gtk/gtk.h>
+#include <sigc++/connection.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,7 +106,8 @@ std::unique_ptr<LivePage> LivePage::Open(const std::string& address,
   if (!read) {
     onRead.disconnect();
     onPicture.disconnect();
-    error = "the page at " + address + " gave no read within " + std::to_string(kMostSeconds) + " s";
+    error =
+        "the page at " + address + " gave no read within " + std::to_string(kMostSeconds) + " s";
     return nullptr;
   }
   if (!quiet) {
@@ -131,6 +132,10 @@ LivePage::~LivePage() {
 PageSnapshot LivePage::Snapshot() const {
   return PageSnapshot{control_->Document(), control_->LocationURL(), control_->BaseURL(),
                       control_->ImageElements(), control_->LoadedPictures()};
+}
+
+std::string LivePage::Title() const {
+  return control_->LocationName();
 }
 
 std::optional<std::string> LivePage::Bytes(const std::string& url) {

@@ -35,6 +35,7 @@ class LivePage {
 
   // What the page read and the engine's record of pictures gave.
   PageSnapshot Snapshot() const;
+  std::string Title() const;
   // The bytes the engine holds for the picture at `url`; nothing when it holds none.
   std::optional<std::string> Bytes(const std::string& url);
 

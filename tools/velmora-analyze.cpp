@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "analysis/UrlHelpers.h"
 #include "common/ProgramFolder.h"
 #include "tools/AnalyzeCommand.h"
+#include "tools/LivePage.h"
 #include "tools/PictureBytes.h"
 
 namespace {
@@ -59,6 +61,29 @@ std::string FileUri(const std::filesystem::path& path) {
   return uri != nullptr ? uri : "";
 }
 
+// The page at options.live, loaded in the engine: its snapshot, and the engine's bytes of its
+// pictures (a saved page's own for data: addresses).
+int AnalyseLive(const velmora::analyze::Options& options, const std::filesystem::path& folder) {
+  std::string why;
+  const std::unique_ptr<velmora::LivePage> live =
+      velmora::LivePage::Open(options.live, folder, why);
+  if (!live) {
+    std::cerr << "velmora-analyze: " << why << "\n";
+    return kExitIoError;
+  }
+  velmora::analyze::AnalysedPage analysed;
+  analysed.page = live->Snapshot();
+  analysed.title = live->Title();
+  analysed.result = velmora::AnalyzePage(analysed.page, velmora::WorkFiles(folder), analysed.lists);
+  return velmora::analyze::Report(
+      options, analysed,
+      [&](const velmora::CensusImage& picture) -> velmora::analyze::FetchedBytes {
+        if (!picture.loaded) return velmora::analyze::SavedPageBytes(picture);
+        if (std::optional<std::string> bytes = live->Bytes(picture.url)) return {bytes, ""};
+        return {std::nullopt, "the engine no longer holds it"};
+      });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,10 +93,6 @@ int main(int argc, char** argv) {
   }
 
   std::error_code error;
-  const std::optional<std::string> document = ReadInput(options.input, error);
-  if (!document)
-    return IoError("read", options.input == "-" ? "standard input" : options.input, error);
-
   std::filesystem::path folder;
   if (!options.out.empty()) {
     std::filesystem::create_directories(options.out, error);
@@ -81,6 +102,11 @@ int main(int argc, char** argv) {
     folder = velmora::WorkFolder(VELMORA_PRODUCT_NAME, error);
     if (error) return IoError("create the work folder for", VELMORA_PRODUCT_NAME, error);
   }
+  if (!options.live.empty()) return AnalyseLive(options, folder);
+
+  const std::optional<std::string> document = ReadInput(options.input, error);
+  if (!document)
+    return IoError("read", options.input == "-" ? "standard input" : options.input, error);
 
   velmora::analyze::AnalysedPage analysed;
   velmora::PageSnapshot& page = analysed.page;
