@@ -4,6 +4,7 @@
 #include <glib.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -62,6 +63,9 @@ std::string FileUri(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails (EFBIG) and is reported, instead of the signal ending
+  // the program in the middle of a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   velmora::analyze::Options options;
   if (const std::optional<int> status = velmora::analyze::ParseOptions(argc, argv, options)) {
     return *status;
