@@ -22,13 +22,7 @@
 
 namespace {
 
-using velmora::analyze::kExitIoError;
-
-int IoError(const std::string& what, const std::filesystem::path& path, std::error_code error) {
-  std::cerr << "velmora-analyze: cannot " << what << " '" << path.string()
-            << "': " << error.message() << "\n";
-  return kExitIoError;
-}
+using velmora::analyze::IoError;
 
 std::optional<std::string> ReadInput(const std::string& input, std::error_code& error) {
   std::ostringstream content;
