@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/PictureChoice.h"
@@ -33,6 +34,9 @@ struct Options {
   // True when the census is narrowed or reordered.
   bool Chooses() const { return !filter.ChoosesAll() || order != PictureOrder::Page; }
 };
+
+// Says on standard error that `what` could not be done to `path`; returns kExitIoError.
+int IoError(const std::string& what, const std::filesystem::path& path, std::error_code error);
 
 // Reads the command line into `options`. Returns an exit status when the program should stop
 // there: after --help (kExitOk), or after a usage error said on standard error (kExitUsage).

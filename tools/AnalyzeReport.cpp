@@ -19,11 +19,6 @@ namespace {
 // A data: address is cut short in messages.
 constexpr std::size_t kShownAddress = 100;
 
-void IoError(const std::string& what, const std::filesystem::path& path, std::error_code error) {
-  std::cerr << "velmora-analyze: cannot " << what << " '" << path.string()
-            << "': " << error.message() << "\n";
-}
-
 std::string Shown(const std::string& url) {
   return url.size() <= kShownAddress ? url : url.substr(0, kShownAddress) + "...";
 }
@@ -146,6 +141,12 @@ std::string AnalysisJson(const PageSnapshot& page, const ListPairs& lists,
 }
 
 }  // namespace
+
+int IoError(const std::string& what, const std::filesystem::path& path, std::error_code error) {
+  std::cerr << "velmora-analyze: cannot " << what << " '" << path.string()
+            << "': " << error.message() << "\n";
+  return kExitIoError;
+}
 
 int Report(const Options& options, AnalysedPage& analysed, const BytesProvider& bytes) {
   int status = kExitOk;

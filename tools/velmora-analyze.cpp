@@ -4,6 +4,7 @@
 #include <glib.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,13 +24,7 @@
 
 namespace {
 
-using velmora::analyze::kExitIoError;
-
-int IoError(const std::string& what, const std::filesystem::path& path, std::error_code error) {
-  std::cerr << "velmora-analyze: cannot " << what << " '" << path.string()
-            << "': " << error.message() << "\n";
-  return kExitIoError;
-}
+using velmora::analyze::IoError;
 
 std::optional<std::string> ReadInput(const std::string& input, std::error_code& error) {
   std::ostringstream content;
@@ -87,6 +82,9 @@ int AnalyseLive(const velmora::analyze::Options& options, const std::filesystem:
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails (EFBIG) and is reported, instead of the signal ending
+  // the program in the middle of a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   velmora::analyze::Options options;
   if (const std::optional<int> status = velmora::analyze::ParseOptions(argc, argv, options)) {
     return *status;
