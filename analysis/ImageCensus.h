@@ -70,8 +70,10 @@ struct CensusImage {
 
 // What one element of the page says about the picture it shows.
 struct ImageElement {
-  // The element's name in lower case: "img", "video", "input", "image" (SVG), or any element
-  // that has a background.
+  // The element's name in lower case: "img", "video", "input", "image" (SVG), "link" (its rel
+  // names an icon: "icon", "shortcut icon", "apple-touch-icon", "mask-icon"), "object" and
+  // "embed" (their type is an image type or, without one, their address names an image file),
+  // or any element that has a background.
   std::string tag;
   // Names in lower case, values with character references decoded, in the order written.
   std::vector<std::pair<std::string, std::string>> attributes;
@@ -115,6 +117,8 @@ class ImageCensusBuilder {
   ImageCensusBuilder(const ImageCensusBuilder&) = delete;
   ImageCensusBuilder& operator=(const ImageCensusBuilder&) = delete;
 
+  // The pictures an element shows. A lazy loader's attribute that holds no address (blanks, JSON,
+  // markup, a template the page never filled) is passed over: the element's src stays its address.
   void Add(const ImageElement& element);
   // Adds an entry made elsewhere (another census), unless its URL is recorded already.
   void Add(CensusImage image);

@@ -25,51 +25,74 @@ bool IsDataUrl(std::string_view url) {
 // " ' < > ` { } | ^ \ percent-encoded (which ones depends on the part of the address). The census
 // holds them as the page's references resolve, which may keep such characters as they are. Here
 // both sides have all of them encoded.
+constexpr std::array<bool, 256> kEncodedBytes = [] {
+  std::array<bool, 256> encoded{};
+  for (std::size_t byte = 0; byte < encoded.size(); ++byte) {
+    encoded[byte] = byte <= 0x20 || byte >= 0x7F;
+  }
+  for (const char c : std::string_view("\"'<>`{}|^\\")) {
+    encoded[static_cast<unsigned char>(c)] = true;
+  }
+  return encoded;
+}();
+
+bool IsEncoded(char c) {
+  return kEncodedBytes[static_cast<unsigned char>(c)];
+}
+
 std::string MatchKey(std::string_view url) {
   if (!IsDataUrl(url)) url = url.substr(0, url.find('#'));
+  // Most addresses hold nothing to encode.
+  const auto first = std::find_if(url.begin(), url.end(), IsEncoded);
+  if (first == url.end()) return std::string(url);
   static constexpr std::string_view kHex = "0123456789ABCDEF";
-  static constexpr std::string_view kEncoded = "\"'<>`{}|^\\";
-  std::string key;
-  key.reserve(url.size());
-  for (const char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || kEncoded.find(c) != std::string_view::npos) {
+  std::string key(url.begin(), first);
+  key.reserve(url.size() + 16);
+  for (auto it = first; it != url.end(); ++it) {
+    const auto byte = static_cast<unsigned char>(*it);
+    if (kEncodedBytes[byte]) {
       key.push_back('%');
       key.push_back(kHex[byte >> 4]);
       key.push_back(kHex[byte & 0xF]);
     } else {
-      key.push_back(c);
+      key.push_back(*it);
     }
   }
   return key;
 }
 
-// The census entry each address belongs to; the first entry to claim an address keeps it.
+// The census entry each address belongs to, by its MatchKey; the first entry to claim an address
+// keeps it.
 class AddressIndex {
  public:
+  struct Owner {
+    std::uint32_t entry = FlatIndexSet::kNone;
+    bool own = false;  // the address is the entry's own url, not one of its alsoAt
+
+    bool Found() const { return entry != FlatIndexSet::kNone; }
+  };
+
   void Reserve(std::size_t count) {
     keys_.reserve(count);
-    entries_.reserve(count);
+    owners_.reserve(count);
     set_.Reserve(count);
   }
 
-  // The entry of `url`, or FlatIndexSet::kNone.
-  std::uint32_t Find(std::string_view url) const {
-    const std::string key = MatchKey(url);
+  Owner Find(const std::string& key) const {
     const std::uint32_t at = set_.Find(key, FlatIndexSet::Hash(key), KeyAt{&keys_});
-    return at == FlatIndexSet::kNone ? at : entries_[at];
+    return at == FlatIndexSet::kNone ? Owner{} : owners_[at];
   }
 
   // False when the address belongs to an entry already.
-  bool Add(std::string_view url, std::uint32_t entry) {
+  bool Add(std::string key, Owner owner) {
     const auto at = static_cast<std::uint32_t>(keys_.size());
-    keys_.push_back(MatchKey(url));
+    keys_.push_back(std::move(key));
     const std::size_t hash = FlatIndexSet::Hash(keys_.back());
     if (set_.Insert(at, hash, KeyAt{&keys_}) != at) {
       keys_.pop_back();
       return false;
     }
-    entries_.push_back(entry);
+    owners_.push_back(owner);
     return true;
   }
 
@@ -79,7 +102,7 @@ class AddressIndex {
     std::string_view operator()(std::uint32_t i) const { return (*keys)[i]; }
   };
   std::vector<std::string> keys_;
-  std::vector<std::uint32_t> entries_;
+  std::vector<Owner> owners_;
   FlatIndexSet set_;
 };
 
@@ -100,26 +123,29 @@ void TakeWhatTheEngineKnows(CensusImage& image, const LoadedPicture& picture) {
 
 void MergeLoadedPictures(std::vector<CensusImage>& census,
                          const std::vector<LoadedPicture>& loaded) {
+  using Owner = AddressIndex::Owner;
   AddressIndex index;
   std::size_t addresses = loaded.size() * 2;
   for (const CensusImage& image : census) addresses += 1 + image.alsoAt.size();
   index.Reserve(addresses);
   // Own addresses first: an entry's own address is never taken for another's other address.
   for (std::size_t i = 0; i < census.size(); ++i) {
-    index.Add(census[i].url, static_cast<std::uint32_t>(i));
+    index.Add(MatchKey(census[i].url), {static_cast<std::uint32_t>(i), true});
   }
   for (std::size_t i = 0; i < census.size(); ++i) {
-    for (const std::string& url : census[i].alsoAt) index.Add(url, static_cast<std::uint32_t>(i));
+    for (const std::string& url : census[i].alsoAt) {
+      index.Add(MatchKey(url), {static_cast<std::uint32_t>(i), false});
+    }
   }
 
   // An address of the picture joins the entry's other ones, also where it only writes one of them
   // otherwise (the engine's text is the one its record knows), unless another entry has it.
-  const auto addOtherAddress = [&](std::uint32_t entry, const std::string& url) {
+  const auto addOtherAddress = [&](std::uint32_t entry, const std::string& url,
+                                   const std::string& key, Owner owner) {
     if (url.empty() || !IsLinkableUrl(url)) return;
-    const std::uint32_t owner = index.Find(url);
-    if (owner == FlatIndexSet::kNone) {
-      index.Add(url, entry);
-    } else if (owner != entry) {
+    if (!owner.Found()) {
+      index.Add(key, {entry, false});
+    } else if (owner.entry != entry) {
       return;
     }
     std::vector<std::string>& alsoAt = census[entry].alsoAt;
@@ -139,21 +165,21 @@ void MergeLoadedPictures(std::vector<CensusImage>& census,
   seen.Reserve(loaded.size());
   for (const LoadedPicture& picture : loaded) {
     if (picture.url.empty() || !seen.Insert(picture.url)) continue;
-    std::uint32_t entry = index.Find(picture.url);
-    if (entry == FlatIndexSet::kNone && !picture.requestUrl.empty()) {
-      entry = index.Find(picture.requestUrl);
-    }
-    if (entry != FlatIndexSet::kNone) {
+    const std::string urlKey = MatchKey(picture.url);
+    const std::string requestKey = picture.requestUrl.empty() ? "" : MatchKey(picture.requestUrl);
+    const Owner byUrl = index.Find(urlKey);
+    const Owner byRequest = requestKey.empty() ? Owner{} : index.Find(requestKey);
+    if (byUrl.Found() || byRequest.Found()) {
+      const std::uint32_t entry = byUrl.Found() ? byUrl.entry : byRequest.entry;
       // Matched through another address of the entry, the picture is the same one at another
       // size or in another format (a srcset's smaller candidate): its type, size and bytes are
       // not those of the entry's own address.
-      const std::string ownKey = MatchKey(census[entry].url);
-      if (MatchKey(picture.url) == ownKey ||
-          (!picture.requestUrl.empty() && MatchKey(picture.requestUrl) == ownKey)) {
+      if ((byUrl.entry == entry && byUrl.own) || (byRequest.entry == entry && byRequest.own)) {
         TakeWhatTheEngineKnows(census[entry], picture);
       }
-      addOtherAddress(entry, picture.url);
-      addOtherAddress(entry, picture.requestUrl);
+      addOtherAddress(entry, picture.url, urlKey, byUrl);
+      addOtherAddress(entry, picture.requestUrl, requestKey,
+                      requestKey == urlKey ? index.Find(requestKey) : byRequest);
       continue;
     }
     // A picture only the engine names: an entry of its own, unless it is inline (its data: URL
@@ -170,8 +196,8 @@ void MergeLoadedPictures(std::vector<CensusImage>& census,
     image.kind = picture.kind;
     TakeWhatTheEngineKnows(image, picture);
     census.push_back(std::move(image));
-    index.Add(picture.url, added);
-    addOtherAddress(added, picture.requestUrl);
+    index.Add(urlKey, {added, true});
+    addOtherAddress(added, picture.requestUrl, requestKey, index.Find(requestKey));
   }
 }
 

@@ -629,7 +629,7 @@ std::string CheckLoadedPictures(const AnalysisRun& plain, const AnalysisRun& wit
     named.insert(image.alsoAt.begin(), image.alsoAt.end());
   }
   for (const LoadedPicture& picture : loaded) {
-    if (picture.url.starts_with("data:") || !IsLinkableUrl(picture.url)) continue;
+    if (StartsWithNoCase(picture.url, "data:") || !IsLinkableUrl(picture.url)) continue;
     if (!named.contains(picture.url)) {
       return "the census does not name the loaded picture " + Quoted(picture.url);
     }

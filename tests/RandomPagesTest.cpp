@@ -95,6 +95,8 @@ TEST(RandomPages, WhatTheFuzzerFoundStaysMended) {
        "<div style=\"background:url(data:image/png;base64," + std::string(25, 'A') +
            "\u00E9\u00E9\u00E9" + std::string(300, 'B') + ")\"></div>",
        "https://host.example/a/page.html"},
+      {"an inline picture whose scheme is written in capitals",
+       "<img src=\"daTa:image/png;base64,iVBORw0KGgo=\">", "https://host.example/a/page.html"},
   };
   for (const auto& c : cases) {
     const std::string failure = CheckAnalysisInvariants(c.page, c.url);
