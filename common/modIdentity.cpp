@@ -10,9 +10,6 @@ std::string strProductName;
 std::string strCompanyName;
 std::string strWebsite;
 bool blnUseSkin = false;
-bool blnEndWithWebsiteWindow = false;
-SkinControl* sknShared = nullptr;
-SkinCompanion* objSkinCompanion = nullptr;
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The product identity and the other run-wide globals that the windows share. The identity comes
-// from the version record the build writes into the executable (common/VersionRecord.h).
+// The product identity the windows share. It comes from the version record the build writes into
+// the executable (common/VersionRecord.h).
 #pragma once
 
 #include <optional>
@@ -10,23 +10,11 @@
 
 namespace velmora {
 
-class SkinControl;
-class SkinCompanion;
-
 // Set by LoadIdentity.
 extern std::string strProductName;  // "Velmora"
 extern std::string strCompanyName;  // "Tarnwick"
 extern std::string strWebsite;      // the maker's website, a bare host name
 extern bool blnUseSkin;             // windows wear the skin
-
-// Set false at start; set by the main window's unload when the website window is still open,
-// so that closing the website window ends the program.
-extern bool blnEndWithWebsiteWindow;
-
-// The skin control every window is skinned through (the splash's), and the skin-support object
-// attached to it; set by the splash's load, never cleared while the program runs.
-extern SkinControl* sknShared;
-extern SkinCompanion* objSkinCompanion;
 
 // The identity used when the executable's version record cannot be read. The build writes the
 // real one from the project's definition; these are only the fallback.
