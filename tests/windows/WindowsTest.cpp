@@ -225,7 +225,7 @@ TEST_F(WindowsTest, AboutShowsTheVersionRecordAsItIsWhenLoaded) {
 }
 
 TEST_F(WindowsTest, AboutCoversItsFourPlainLabelsWithSkinLabels) {
-  frmAbout about(kAssets);  // the test program's own record
+  frmAbout about(kAssets);  // this test program carries no record: the identity it runs with
   about.Form_Load();
   ASSERT_EQ(about.SkinLabel1.size(), 5u) << "three visible labels and the rights paragraph";
   const std::vector<std::string> texts{about.SkinLabel1[1]->get_text(),
