@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "common/PosixIo.h"
+#include "common/ReplaceFile.h"
 
 namespace velmora {
 
@@ -259,13 +259,7 @@ std::filesystem::path KeepBytes(std::string_view bytes, const std::filesystem::p
                                 std::string_view name, std::error_code& error) {
   const std::filesystem::path temporary = MakeTemporaryFile(folder, error);
   if (error) return {};
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) {
-    error = LastError();
-  } else {
-    error = WriteAll(fd, bytes);
-    if (::close(fd) != 0 && !error) error = LastError();
-  }
+  error = ReplaceFile(temporary, bytes);
   std::filesystem::path kept;
   if (!error) kept = MoveIntoPlace(temporary, folder, name, false, error);
   if (error) ::unlink(temporary.c_str());

@@ -271,13 +271,14 @@ TEST_F(Form1EndToEnd, TheFindBarMovesThroughTheSourceCodePane) {
   form_->SelectTab(1);
   ASSERT_TRUE(form_->HandleShortcut(GDK_KEY_f, GDK_CONTROL_MASK));
   ASSERT_TRUE(form_->findBar.get_visible());
-  form_->txtFind.set_text("PNG");  // found in any case
+  form_->findBar.txtFind.set_text("PNG");  // found in any case
   const std::string matches = EvaluateInPage(
       panes_[1]->View(), "document.body.innerText.toLowerCase().split('png').length - 1");
   ASSERT_GT(std::stoi(matches), 2);
-  ASSERT_TRUE(RunUntil([&] { return form_->lblFindCount.get_text() == matches + " matches"; },
-                       "the match count"))
-      << form_->lblFindCount.get_text();
+  ASSERT_TRUE(
+      RunUntil([&] { return form_->findBar.lblFindCount.get_text() == matches + " matches"; },
+               "the match count"))
+      << form_->findBar.lblFindCount.get_text();
 
   const auto offset = [&] { return EvaluateInPage(panes_[1]->View(), kSelectionOffset); };
   const auto moveAndWait = [&](guint modifiers) {
