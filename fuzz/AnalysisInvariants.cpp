@@ -627,6 +627,8 @@ std::string CheckLoadedPictures(const AnalysisRun& plain, const AnalysisRun& wit
   for (const CensusImage& image : withLoaded.census) {
     named.insert(image.url);
     named.insert(image.alsoAt.begin(), image.alsoAt.end());
+    // A lazy picture's placeholder is loaded, but no picture of the page.
+    named.insert(image.placeholders.begin(), image.placeholders.end());
   }
   for (const LoadedPicture& picture : loaded) {
     if (StartsWithNoCase(picture.url, "data:") || !IsLinkableUrl(picture.url)) continue;

@@ -678,17 +678,17 @@ void WebKitBrowserControl::HeldBytes(const std::string& url,
     done(nullptr);
     return;
   }
-  pictures_->Bytes(url, [done = std::move(done)](GBytes* bytes, const std::string&,
-                                                 const std::string&) {
-    if (!bytes) {
-      done(nullptr);
-      return;
-    }
-    gsize length = 0;
-    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
-    const std::string held(data, length);
-    done(&held);
-  });
+  pictures_->Bytes(url,
+                   [done = std::move(done)](GBytes* bytes, const std::string&, const std::string&) {
+                     if (!bytes) {
+                       done(nullptr);
+                       return;
+                     }
+                     gsize length = 0;
+                     const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
+                     const std::string held(data, length);
+                     done(&held);
+                   });
 }
 
 void WebKitBrowserControl::WatchPictures() {

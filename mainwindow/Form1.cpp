@@ -1,5 +1,6 @@
 #include "mainwindow/Form1.h"
 
+#include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
 
 #include <algorithm>

@@ -64,7 +64,7 @@ int AnalyseLive(const velmora::analyze::Options& options, const std::filesystem:
       velmora::LivePage::Open(options.live, folder, why);
   if (!live) {
     std::cerr << "velmora-analyze: " << why << "\n";
-    return kExitIoError;
+    return velmora::analyze::kExitIoError;
   }
   velmora::analyze::AnalysedPage analysed;
   analysed.page = live->Snapshot();
