@@ -19,6 +19,12 @@ inline constexpr std::string_view kShowHelpDefault = "1";
 // The page Home opens (an address as typed in the address box); the shipped start page when
 // missing or no address.
 inline constexpr std::string_view kHomePage = "homePage";
+// How the Images tool saves pictures: the folder last chosen, "1" when each page's pictures go
+// into a folder of the page's own below it ("0" when not), and the last pattern of their names.
+inline constexpr std::string_view kImagesSection = "Images";
+inline constexpr std::string_view kImagesSaveFolder = "saveFolder";
+inline constexpr std::string_view kImagesFolderPerPage = "folderPerPage";
+inline constexpr std::string_view kImagesNamePattern = "namePattern";
 }  // namespace setting_keys
 
 class SettingsStore {

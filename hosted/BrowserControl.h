@@ -49,6 +49,12 @@ class BrowserControl {
   // The pictures the engine has loaded for the page shown so far, in every frame, with their
   // types, sizes and bytes (see hosted/PictureRecord.h); none for a control that keeps no record.
   virtual std::vector<LoadedPicture> LoadedPictures() const { return {}; }
+  // The bytes the engine holds for a picture of the page shown (one of LoadedPictures()), without
+  // a second request: `done` gets them once, later or at once, or nullptr when it holds none.
+  virtual void HeldBytes(const std::string& /*url*/,
+                         std::function<void(const std::string* bytes)> done) {
+    done(nullptr);
+  }
   // True when Document() was read from a page that had not finished loading after a while (a
   // picture that never answers); the read of the finished page follows when it finishes.
   virtual bool PageStillLoading() const { return false; }

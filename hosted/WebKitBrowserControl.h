@@ -61,6 +61,9 @@ class WebKitBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return baseUrl_; }
   const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
   std::vector<LoadedPicture> LoadedPictures() const override;
+  // From the record of pictures (PictureRecord).
+  void HeldBytes(const std::string& url,
+                 std::function<void(const std::string* bytes)> done) override;
   bool PageStillLoading() const override { return stillLoading_; }
 
   void Find(const std::string& text, bool backwards) override;
@@ -73,10 +76,6 @@ class WebKitBrowserControl : public BrowserControl {
   bool Visible() const override;
   void SetVisible(bool visible) override;
   Gtk::Widget& Widget() override;
-
-  // The bytes the engine holds for a picture of the page (see PictureRecord): `done` gets them
-  // later, or nullptr when it holds none.
-  void HeldBytes(const std::string& url, std::function<void(const std::string* bytes)> done);
 
   // The WebKit view itself, for what the interface does not cover.
   WebKitWebView* View() const noexcept { return view_; }

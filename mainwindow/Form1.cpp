@@ -72,6 +72,11 @@ Form1::Form1(Form1Parts parts)
     seams_ = ownSeams_.get();
   }
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
+  imagesTool_ = std::make_unique<ImagesTool>(ImagesToolParts{
+      this, &wb(0), &wb(2), fileDialog_.get(), downloadFolder_, std::move(parts.settings),
+      [this](const std::string& text) { sb1.SetPanelText(1, text); },
+      [this](const std::string& url) { SelectTab(0), wb(0).Navigate(url); },
+      [this](Gtk::Window& window) { Dress(window); }, &saveImages_});
   set_title("Form1");
   BuildControls();
   BuildMenus();
@@ -122,6 +127,7 @@ void Form1::BuildControls() {
   SkinLabel1[0]->set_no_show_all(true);
   client_.put(*SkinLabel1[0], 0, 0);
   client_.put(findBar, 0, 0);
+  imagesTool_->AddTo(client_);
 
   // The status bar: docked at the bottom, its panels and the (hidden) progress bar inside.
   sb1.set_size_request(-1, Pixels(kStatusBarHeight));
@@ -217,6 +223,8 @@ void Form1::ConnectEvents() {
   }
   findBar.signal_show().connect([this] { PlacePanes(); });
   findBar.signal_hide().connect([this] { PlacePanes(); });
+  imagesTool_->toolbar.signal_show().connect([this] { PlacePanes(); });
+  imagesTool_->toolbar.signal_hide().connect([this] { PlacePanes(); });
 
   FollowResize(client_, [this] { Form_Resize(); });
   // After the focused widget: a web page gets each key first (WebKit hands back what the page
@@ -285,7 +293,7 @@ void Form1::ApplyLayout(const MainWindowLayout& l) {
 void Form1::PlacePanes() {
   if (!paneArea_) return;
   const int left = Pixels(paneArea_->left);
-  const int top = Pixels(paneArea_->top);
+  int top = Pixels(paneArea_->top);
   const int width = Pixels(paneArea_->width);
   int height = Pixels(paneArea_->height);
   if (findBar.get_visible()) {
@@ -297,6 +305,7 @@ void Form1::PlacePanes() {
     client_.move(findBar, left, top + height);
     findBar.set_size_request(width, barHeight);
   }
+  imagesTool_->Place(client_, left, top, width, height);
   for (auto& pane : panes_) {
     client_.move(pane->Widget(), left, top);
     pane->Widget().set_size_request(width, height);
@@ -324,6 +333,7 @@ void Form1::ShowActiveTab(int index) {
   if (index < 0 || index > 2) return;
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   wb(index).SetVisible(true);
+  imagesTool_->FollowTab(index);
   findBar.Follow(&wb(index));
 }
 
@@ -332,6 +342,7 @@ void Form1::SelectTab(int index) {
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   TabStrip1.set_current_page(index);
   wb(index).SetVisible(true);
+  imagesTool_->FollowTab(index);
   findBar.Follow(&wb(index));
 }
 
@@ -430,19 +441,21 @@ void Form1::mnuFileItem_Click(int index) {
 }
 
 void Form1::SaveImages() {
-  if (saveImages_ && saveImages_->Running()) {
-    saveImages_->present();
-    return;
-  }
-  std::unique_ptr<SaveImagesWindow> window = SaveImagesWindow::Ask(
-      *this, *fileDialog_, wb(0),
-      GalleryImageUrls(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census),
-      downloadFolder_, [this](const std::string& text) { sb1.SetPanelText(1, text); });
-  if (!window) return;
-  saveImages_ = std::move(window);
-  saveImages_->set_transient_for(*this);
-  if (blnUseSkin) seams_->SkinWindow(*saveImages_);
-  saveImages_->show();
+  SaveImagesWindow::ShowIn(
+      saveImages_,
+      [this] {
+        return SaveImagesWindow::Ask(
+            *this, *fileDialog_, wb(0),
+            GalleryImageUrls(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair],
+                             census),
+            downloadFolder_, [this](const std::string& text) { sb1.SetPanelText(1, text); });
+      },
+      [this](Gtk::Window& window) { Dress(window); });
+}
+
+void Form1::Dress(Gtk::Window& window) {
+  window.set_transient_for(*this);
+  if (blnUseSkin) seams_->SkinWindow(window);
 }
 
 void Form1::mnuGoItem_Click(int index) {
@@ -542,6 +555,7 @@ void Form1::RefreshGallery() {
   const std::string after =
       BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], merged);
   census = std::move(merged);
+  imagesTool_->Update(census);
   if (after == before) return;
   // The same file again: the pane keeps its scroll position when it reloads it.
   if (!WriteGalleryPage(lists, workFiles_, census)) wb(2).Refresh();
@@ -555,6 +569,8 @@ bool Form1::AnalyzePage() {
                                         page.ImageElements(), page.LoadedPictures()},
                            workFiles_, lists);
   census = std::move(views.census);
+  imagesTool_->ShowPage(census, page.Document(), page.LocationURL(), page.BaseURL(),
+                        page.LocationName());
   analysedPage_ = true;
   wb(1).Navigate(views.sourceView.string());
   wb(2).Navigate(views.gallery.string());

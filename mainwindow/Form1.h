@@ -21,6 +21,7 @@
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/WorkFiles.h"
+#include "common/SettingsStore.h"
 #include "hosted/BrowserControl.h"
 #include "hosted/DesignWindow.h"
 #include "hosted/SkinLabel.h"
@@ -28,6 +29,7 @@
 #include "mainwindow/ArrangeControls.h"
 #include "mainwindow/FindBar.h"
 #include "mainwindow/Form1Seams.h"
+#include "mainwindow/ImagesTool.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
 
@@ -44,6 +46,8 @@ struct Form1Parts {
   std::string firstAddress;
   // Where Save Images proposes its folder; DefaultDownloadFolder() when empty.
   std::filesystem::path downloadFolder;
+  // The user's settings (the Images tool's saving); none kept for an empty file name.
+  SettingsStore settings{std::filesystem::path()};
 };
 
 class Form1 : public DesignWindow {
@@ -106,6 +110,8 @@ class Form1 : public DesignWindow {
   void SaveImages();
   // The Save Images window of the last save; nullptr before the first.
   SaveImagesWindow* saveImagesWindow() { return saveImages_.get(); }
+  // The toolbar and grid of the Images tab.
+  ImagesTool& imagesTool() { return *imagesTool_; }
 
   // Places the controls for an outer window size in twips.
   void ApplyLayout(const MainWindowLayout& layout);
@@ -159,6 +165,9 @@ class Form1 : public DesignWindow {
   std::string firstAddress_;
   std::filesystem::path downloadFolder_;
   std::unique_ptr<SaveImagesWindow> saveImages_;
+  // A window of ours beside this one: it stays above it and wears the skin.
+  void Dress(Gtk::Window& window);
+  std::unique_ptr<ImagesTool> imagesTool_;
   std::optional<TwipRect> paneArea_;
   // Writes the gallery again with the pictures pane 0 loaded since, when that adds any.
   void RefreshGallery();

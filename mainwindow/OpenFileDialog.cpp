@@ -18,20 +18,37 @@ std::optional<std::string> GtkOpenFileDialog::ShowOpen(Gtk::Window& parent) {
   return chosen;
 }
 
-// A save dialog names the new folder, which a folder chooser cannot propose; choosing an
-// existing folder fills that one.
-std::optional<std::filesystem::path> GtkOpenFileDialog::ShowSaveFolder(
-    Gtk::Window& parent, const std::filesystem::path& proposed) {
-  Gtk::FileChooserDialog dialog(parent, "Save Images in Folder", Gtk::FILE_CHOOSER_ACTION_SAVE);
+namespace {
+
+// A save dialog over `parent` that proposes `proposed`; the path chosen, or nothing.
+std::optional<std::filesystem::path> AskWhereToSave(Gtk::Window& parent, const std::string& title,
+                                                    const std::filesystem::path& proposed,
+                                                    bool confirmReplace) {
+  Gtk::FileChooserDialog dialog(parent, title, Gtk::FILE_CHOOSER_ACTION_SAVE);
   dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
   dialog.add_button("_Save", Gtk::RESPONSE_ACCEPT);
   dialog.set_default_response(Gtk::RESPONSE_ACCEPT);
+  dialog.set_do_overwrite_confirmation(confirmReplace);
   dialog.set_current_folder(proposed.parent_path().string());
   dialog.set_current_name(proposed.filename().string());
   if (dialog.run() != Gtk::RESPONSE_ACCEPT) return std::nullopt;
   const std::string chosen = dialog.get_filename();
   if (chosen.empty()) return std::nullopt;
   return std::filesystem::path(chosen);
+}
+
+}  // namespace
+
+// A save dialog names the new folder, which a folder chooser cannot propose; choosing an
+// existing folder fills that one.
+std::optional<std::filesystem::path> GtkOpenFileDialog::ShowSaveFolder(
+    Gtk::Window& parent, const std::filesystem::path& proposed) {
+  return AskWhereToSave(parent, "Save Images in Folder", proposed, false);
+}
+
+std::optional<std::filesystem::path> GtkOpenFileDialog::ShowSaveFile(
+    Gtk::Window& parent, const std::string& title, const std::filesystem::path& proposed) {
+  return AskWhereToSave(parent, title, proposed, true);
 }
 
 }  // namespace velmora

@@ -1,5 +1,5 @@
 // The File menu's dialogs: Open, a modal open-file dialog that remembers the last file chosen,
-// and the folder for Save Images.
+// the folder for Save Images, and the file a list is exported to.
 #pragma once
 
 #include <filesystem>
@@ -24,6 +24,10 @@ class OpenFileDialog {
   // existing one). The folder chosen may not exist yet; nothing when the user cancelled.
   virtual std::optional<std::filesystem::path> ShowSaveFolder(
       Gtk::Window& parent, const std::filesystem::path& proposed) = 0;
+  // Asks for a file to write, with `title`, proposing `proposed`; a file that exists is replaced
+  // only once the user has agreed. Nothing when the user cancelled.
+  virtual std::optional<std::filesystem::path> ShowSaveFile(
+      Gtk::Window& parent, const std::string& title, const std::filesystem::path& proposed) = 0;
 
   std::string FileName;
 };
@@ -34,6 +38,8 @@ class GtkOpenFileDialog : public OpenFileDialog {
   std::optional<std::string> ShowOpen(Gtk::Window& parent) override;
   std::optional<std::filesystem::path> ShowSaveFolder(
       Gtk::Window& parent, const std::filesystem::path& proposed) override;
+  std::optional<std::filesystem::path> ShowSaveFile(Gtk::Window& parent, const std::string& title,
+                                                    const std::filesystem::path& proposed) override;
 };
 
 }  // namespace velmora

@@ -47,14 +47,30 @@ std::unique_ptr<SaveImagesWindow> SaveImagesWindow::Ask(
            std::strerror(errno != 0 ? errno : ENOTDIR));
     return nullptr;
   }
-  return std::make_unique<SaveImagesWindow>(page, std::move(urls), *folder, std::move(report));
+  std::vector<Picture> pictures;
+  for (std::string& url : urls) pictures.push_back(Picture{std::move(url), ""});
+  return std::make_unique<SaveImagesWindow>(page, std::move(pictures), *folder, std::move(report));
 }
 
-SaveImagesWindow::SaveImagesWindow(BrowserControl& page, std::vector<std::string> urls,
+void SaveImagesWindow::ShowIn(std::unique_ptr<SaveImagesWindow>& slot,
+                              const std::function<std::unique_ptr<SaveImagesWindow>()>& start,
+                              const std::function<void(Gtk::Window&)>& dress) {
+  if (slot && slot->Running()) {
+    slot->present();
+    return;
+  }
+  std::unique_ptr<SaveImagesWindow> window = start();
+  if (!window) return;
+  slot = std::move(window);
+  if (dress) dress(*slot);
+  slot->show();
+}
+
+SaveImagesWindow::SaveImagesWindow(BrowserControl& page, std::vector<Picture> pictures,
                                    std::filesystem::path folder,
                                    std::function<void(const std::string&)> finished)
     : page_(page),
-      urls_(std::move(urls)),
+      pictures_(std::move(pictures)),
       folder_(std::move(folder)),
       onFinished_(std::move(finished)),
       self_(std::make_shared<SaveImagesWindow*>(this)) {
@@ -100,18 +116,22 @@ SaveImagesWindow::~SaveImagesWindow() {
   if (!finished_) {
     for (const auto& cancel : cancels_) cancel();
   }
+  DropStaging();
 }
 
 void SaveImagesWindow::StartMore() {
   // A control may answer at once; the loop below starts the rest.
   if (starting_) return;
   starting_ = true;
-  while (!cancelled_ && running_ < kAtOnce && next_ < urls_.size()) {
-    const std::string url = urls_[next_++];
+  while (!cancelled_ && running_ < kAtOnce && next_ < pictures_.size()) {
+    const Picture picture = pictures_[next_++];
+    const std::string& url = picture.url;
     if (const std::optional<DataUri> data = DecodeDataUri(url)) {
       std::error_code error;
-      const std::filesystem::path kept =
-          KeepBytes(data->bytes, folder_, WithExtensionFor("image", data->contentType), error);
+      const std::filesystem::path kept = KeepBytes(
+          data->bytes, folder_,
+          picture.name.empty() ? WithExtensionFor("image", data->contentType) : picture.name,
+          error);
       Ended(url, BrowserControl::SavedFile{kept, error ? error.message() : ""});
       continue;
     }
@@ -120,6 +140,10 @@ void SaveImagesWindow::StartMore() {
       continue;
     }
     ++running_;
+    if (!picture.name.empty()) {
+      cancels_.push_back(SaveNamed(picture));
+      continue;
+    }
     cancels_.push_back(page_.SaveImage(url, folder_,
                                        [owner = std::weak_ptr<SaveImagesWindow*>(self_),
                                         url](const BrowserControl::SavedFile& outcome) {
@@ -131,7 +155,48 @@ void SaveImagesWindow::StartMore() {
                                        }));
   }
   starting_ = false;
-  if (running_ == 0 && (cancelled_ || next_ == urls_.size())) Finish();
+  if (running_ == 0 && (cancelled_ || next_ == pictures_.size())) Finish();
+}
+
+std::function<void()> SaveImagesWindow::SaveNamed(const Picture& picture) {
+  if (staging_.empty()) {
+    std::string pattern = (folder_ / ".velmora-saving-XXXXXX").string();
+    if (g_mkdtemp(pattern.data()) == nullptr) {
+      const std::string why = std::string("cannot write in the folder: ") + std::strerror(errno);
+      // As if the control had answered: the picture ends at once.
+      --running_;
+      Ended(picture.url, BrowserControl::SavedFile{{}, why});
+      return [] {};
+    }
+    staging_ = pattern;
+  }
+  return page_.SaveImage(picture.url, staging_,
+                         [owner = std::weak_ptr<SaveImagesWindow*>(self_),
+                          picture](const BrowserControl::SavedFile& outcome) {
+                           const auto window = owner.lock();
+                           if (!window) return;
+                           SaveImagesWindow& self = **window;
+                           BrowserControl::SavedFile moved = outcome;
+                           if (!outcome.file.empty()) {
+                             std::error_code error;
+                             moved.file = MoveIntoPlace(outcome.file, self.folder_, picture.name,
+                                                        false, error);
+                             if (error) {
+                               std::filesystem::remove(outcome.file, error);
+                               moved.error = "cannot move it into the folder: " + error.message();
+                             }
+                           }
+                           --self.running_;
+                           self.Ended(picture.url, moved);
+                           self.StartMore();
+                         });
+}
+
+void SaveImagesWindow::DropStaging() {
+  if (staging_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(staging_, ignored);
+  staging_.clear();
 }
 
 void SaveImagesWindow::Ended(const std::string& url, const BrowserControl::SavedFile& outcome) {
@@ -147,11 +212,11 @@ void SaveImagesWindow::Ended(const std::string& url, const BrowserControl::Saved
 void SaveImagesWindow::ShowProgress() {
   const std::size_t ended = saved_ + failures_.size();
   pbSaved.set_fraction(
-      urls_.empty() ? 1.0 : static_cast<double>(ended) / static_cast<double>(urls_.size()));
-  pbSaved.set_text(std::to_string(ended) + " of " + std::to_string(urls_.size()));
+      pictures_.empty() ? 1.0 : static_cast<double>(ended) / static_cast<double>(pictures_.size()));
+  pbSaved.set_text(std::to_string(ended) + " of " + std::to_string(pictures_.size()));
   if (!finished_) {
-    lblStatus.set_text("Saving " + std::to_string(urls_.size()) + " images in " + folder_.string() +
-                       "\u2026");
+    lblStatus.set_text("Saving " + std::to_string(pictures_.size()) + " images in " +
+                       folder_.string() + "\u2026");
   }
 }
 
@@ -165,8 +230,9 @@ void SaveImagesWindow::Cancel() {
 void SaveImagesWindow::Finish() {
   if (finished_) return;
   finished_ = true;
+  DropStaging();
   summary_ = std::string(cancelled_ ? "Cancelled: saved " : "Saved ") + std::to_string(saved_) +
-             " of " + std::to_string(urls_.size()) + " images in " + folder_.string();
+             " of " + std::to_string(pictures_.size()) + " images in " + folder_.string();
   if (!failures_.empty()) summary_ += "; " + std::to_string(failures_.size()) + " failed";
   lblStatus.set_text(summary_);
   std::string lines;

@@ -1,7 +1,9 @@
-// The Save Images window: it saves the pictures of the gallery into one folder, a few at a time
-// through the page's browser control (the page's cookies go with each request) and data:
-// pictures directly, shows how far it has come with a Cancel button, and ends with a summary
-// and a list of what failed.
+// The Save Images window: it saves pictures (the gallery's, or those chosen in the Images tool)
+// into one folder, a few at a time through the page's browser control (the engine's bytes where
+// it holds them, else a request that carries the page's cookies) and data: pictures directly,
+// shows how far it has come with a Cancel button, and ends with a summary and a list of what
+// failed. A picture may come with the name it is to get; a name that is taken is numbered,
+// never replaced.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -28,9 +30,15 @@ class SaveImagesWindow : public Gtk::Window {
   // Pictures saved at the same time.
   static constexpr std::size_t kAtOnce = 4;
 
-  // Starts saving `urls` into `folder` (which exists) at once; `finished` gets the summary when
-  // every picture has ended or Cancel was pressed.
-  SaveImagesWindow(BrowserControl& page, std::vector<std::string> urls,
+  // A picture to save: its address, and its file name ("" for the one its address gives).
+  struct Picture {
+    std::string url;
+    std::string name;
+  };
+
+  // Starts saving `pictures` into `folder` (which exists) at once; `finished` gets the summary
+  // when every picture has ended or Cancel was pressed.
+  SaveImagesWindow(BrowserControl& page, std::vector<Picture> pictures,
                    std::filesystem::path folder, std::function<void(const std::string&)> finished);
   // File > Save Images…: asks with `dialog` for the folder to save the gallery's pictures
   // `urls` of the page `page` shows into, proposing one named after the page's host in
@@ -40,6 +48,13 @@ class SaveImagesWindow : public Gtk::Window {
                                                BrowserControl& page, std::vector<std::string> urls,
                                                const std::filesystem::path& downloadFolder,
                                                std::function<void(const std::string&)> report);
+
+  // Shows the save that `start` makes (nothing when it makes none) in `slot`, `dress` giving the
+  // window its owner and skin; while the save in `slot` is under way, that one comes to the front
+  // instead and `start` is not called.
+  static void ShowIn(std::unique_ptr<SaveImagesWindow>& slot,
+                     const std::function<std::unique_ptr<SaveImagesWindow>()>& start,
+                     const std::function<void(Gtk::Window&)>& dress);
 
   // Cancels what is still being saved.
   ~SaveImagesWindow() override;
@@ -61,13 +76,18 @@ class SaveImagesWindow : public Gtk::Window {
 
  private:
   void StartMore();
+  // Saves a picture that is to get a name of its own through the control: into a hidden folder
+  // of ours beside the others first, then moved to its name.
+  std::function<void()> SaveNamed(const Picture& picture);
   void Ended(const std::string& url, const BrowserControl::SavedFile& outcome);
+  void DropStaging();
   void ShowProgress();
   void Finish();
 
   BrowserControl& page_;
-  std::vector<std::string> urls_;
+  std::vector<Picture> pictures_;
   std::filesystem::path folder_;
+  std::filesystem::path staging_;  // made on first use
   std::function<void(const std::string&)> onFinished_;
   std::vector<std::function<void()>> cancels_;
   std::size_t next_ = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/PictureList.h"
 #include "common/KeptFiles.h"
 #include "tools/AnalyzeCommand.h"
 #include "tools/PictureBytes.h"
@@ -108,36 +109,13 @@ std::string AnalysisJson(const PageSnapshot& page, const ListPairs& lists,
   json_builder_set_member_name(json, "census");
   json_builder_begin_array(json);
   for (std::size_t i = 0; i < census.size(); ++i) {
-    const CensusImage& image = *census[i];
-    json_builder_begin_object(json);
-    AddString(json, "url", image.url);
-    AddString(json, "name", image.name);
-    AddString(json, "kind", std::string(KindName(image.kind)));
-    json_builder_set_member_name(json, "width");
-    json_builder_add_int_value(json, image.width);
-    json_builder_set_member_name(json, "height");
-    json_builder_add_int_value(json, image.height);
-    AddString(json, "type", image.type);
-    json_builder_set_member_name(json, "bytes");
-    json_builder_add_int_value(json, static_cast<gint64>(image.bytes));
-    AddString(json, "frame", image.frame);
-    if (!files.empty()) AddString(json, "file", files[i]);
-    json_builder_end_object(json);
+    AddCensusItem(json, *census[i], files.empty() ? nullptr : &files[i]);
   }
   json_builder_end_array(json);
   json_builder_end_object(json);
-
-  JsonNode* root = json_builder_get_root(json);
-  JsonGenerator* generator = json_generator_new();
-  json_generator_set_pretty(generator, TRUE);
-  json_generator_set_root(generator, root);
-  gchar* text = json_generator_to_data(generator, nullptr);
-  std::string out = text;
-  g_free(text);
-  g_object_unref(generator);
-  json_node_unref(root);
+  std::string text = JsonText(json);
   g_object_unref(json);
-  return out + "\n";
+  return text;
 }
 
 }  // namespace

@@ -57,8 +57,13 @@ class FolderDialog : public OpenFileDialog {
     proposed = folder;
     return answer;
   }
+  std::optional<std::filesystem::path> ShowSaveFile(Gtk::Window&, const std::string&,
+                                                    const std::filesystem::path&) override {
+    return fileAnswer;
+  }
   std::filesystem::path proposed;
   std::filesystem::path answer;
+  std::optional<std::filesystem::path> fileAnswer;
 };
 
 std::vector<std::string> FilesIn(const std::filesystem::path& folder) {

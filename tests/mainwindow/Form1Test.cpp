@@ -68,6 +68,10 @@ class ScriptedFileDialog : public OpenFileDialog {
     proposedFolders.push_back(proposed);
     return folderAnswer;
   }
+  std::optional<std::filesystem::path> ShowSaveFile(Gtk::Window&, const std::string&,
+                                                    const std::filesystem::path&) override {
+    return std::nullopt;
+  }
   std::vector<std::optional<std::string>> answers;
   int shown = 0;
   std::optional<std::filesystem::path> folderAnswer;

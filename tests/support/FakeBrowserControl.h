@@ -4,6 +4,7 @@
 
 #include <gtkmm/eventbox.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,14 @@ class FakeBrowserControl : public BrowserControl {
   std::string BaseURL() const override { return current_.base; }
   const std::vector<ImageElement>& ImageElements() const override { return current_.images; }
 
+  // The bytes of `heldBytes`, at once.
+  void HeldBytes(const std::string& url,
+                 std::function<void(const std::string* bytes)> done) override {
+    calls.push_back("HeldBytes " + url);
+    const auto held = heldBytes.find(url);
+    done(held == heldBytes.end() ? nullptr : &held->second);
+  }
+
   void Find(const std::string& text, bool backwards) override {
     calls.push_back(std::string(backwards ? "FindBack " : "Find ") + text);
   }
@@ -101,6 +110,7 @@ class FakeBrowserControl : public BrowserControl {
   std::vector<std::string> calls;        // every operation asked for, in order
   std::vector<std::string> navigations;  // the addresses of Navigate and Navigate2
   std::vector<Save> saves;
+  std::map<std::string, std::string> heldBytes;  // the engine's bytes, by picture address
 
  private:
   Gtk::EventBox widget_;  // stands where the page would be drawn
