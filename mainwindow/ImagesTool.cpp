@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 #include <gtkmm/clipboard.h>
+#include <gtkmm/cssprovider.h>
 
 #include <algorithm>
 #include <climits>
@@ -22,8 +23,12 @@ namespace keys = setting_keys;
 constexpr int kSizeOf[] = {0, 100, 400};
 constexpr double kDefaultAtLeast = 200;
 
-constexpr const char* kSortCaptions[] = {"Sort: page order", "Sort: largest first",
-                                         "Sort: file size", "Sort: type"};
+constexpr const char* kSortCaptions[] = {"Page order", "Largest first", "File size", "Type"};
+
+// The toolbar's two rows fit above a pane of the window's first size.
+constexpr const char* kToolbarCss =
+    ".images-toolbar button { padding: 1px 6px; min-height: 0; }"
+    ".images-toolbar entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }";
 constexpr PictureOrder kOrders[] = {PictureOrder::Page, PictureOrder::Area, PictureOrder::Bytes,
                                     PictureOrder::Type};
 
@@ -69,8 +74,12 @@ ImagesTool::ImagesTool(ImagesToolParts parts) : grid(*parts.page), parts_(std::m
 ImagesTool::~ImagesTool() = default;
 
 void ImagesTool::BuildToolbar() {
+  auto css = Gtk::CssProvider::create();
+  css->load_from_data(kToolbarCss);
+  Gtk::StyleContext::add_provider_for_screen(Gdk::Screen::get_default(), css,
+                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   txtContains.set_placeholder_text("Address contains\u2026");
-  txtContains.set_width_chars(16);
+  txtContains.set_width_chars(12);
   txtContains.set_tooltip_text("Show the pictures whose address holds this text");
   for (const char* size : {"All sizes", "\u2265 100 px", "\u2265 400 px", "At least\u2026"}) {
     cboSize.append(size);
@@ -95,11 +104,14 @@ void ImagesTool::BuildToolbar() {
   chkHideTracking.set_label("hide 1 \u00d7 1 and tracking pixels");
   for (const char* caption : kSortCaptions) cboSort.append(caption);
   cboSort.set_active(0);
+  cboSort.set_tooltip_text(
+      "The order of the pictures: as the page shows them, largest first by "
+      "pixel area, largest file first, or by type");
 
   lblCount.set_has_frame(false);
   lblCount.set_editable(false);
   lblCount.set_can_focus(false);
-  lblCount.set_width_chars(30);
+  lblCount.set_width_chars(27);
   lblCount.get_style_context()->add_class("address-label");
   cmdSave.set_label("Save\u2026");
   cmdSave.set_tooltip_text("Save the selected pictures (all shown when none is selected)");

@@ -17,7 +17,6 @@ namespace velmora {
 
 namespace {
 
-constexpr int kItemWidth = 150;
 constexpr int kPlaceholderSide = 48;
 
 // "640 × 480 · PNG · 34 KB": what is known of the picture's size, type and bytes.
@@ -325,13 +324,18 @@ bool PictureGrid::OnButtonPress(GdkEventButton* event) {
   int x = static_cast<int>(event->x);
   int y = static_cast<int>(event->y);
   // Presses on the pictures come in the view's inner window; one on the view's own window has
-  // the view's coordinates.
-  if (event->window == icons.get_window()->gobj())
-    icons.convert_widget_to_bin_window_coords(x, y, x, y);
-  const Gtk::TreeModel::Path path = icons.get_path_at_pos(x, y);
-  const bool onPicture = !path.empty() && static_cast<std::size_t>(path[0]) < items_.size();
-  if (!onPicture) return event->button == 1 || event->button == 3;  // no rubber band, no reset
-  const auto position = static_cast<std::size_t>(path[0]);
+  // the view's coordinates already.
+  if (event->window != icons.get_window()->gobj()) {
+    int originX = 0;
+    int originY = 0;
+    icons.convert_widget_to_bin_window_coords(0, 0, originX, originY);
+    x -= originX;
+    y -= originY;
+  }
+  const std::optional<std::size_t> at = PositionAt(x, y);
+  if (!at) return event->button == 1 || event->button == 3;  // no rubber band, no reset
+  const std::size_t position = *at;
+  const Gtk::TreeModel::Path path = PathOf(position);
   if (event->button == 1 && event->type == GDK_BUTTON_PRESS) {
     Click(position, event->state);
   } else if (event->button == 1 && event->type == GDK_2BUTTON_PRESS) {
@@ -390,6 +394,33 @@ bool PictureGrid::HandleKey(guint keyval, guint modifiers) {
   return true;
 }
 
+bool PictureGrid::LaidOut() const {
+  // An item the view has not placed yet has no size of its own.
+  Gdk::Rectangle first;
+  return !items_.empty() && icons.get_cell_rect(PathOf(0), first) &&
+         first.get_width() >= kItemWidth;
+}
+
+std::optional<std::size_t> PictureGrid::PositionAt(int x, int y) const {
+  // The view's own hit test reads the rows of its layout, which a press that comes before the
+  // layout does not find: the pictures on screen are looked at one by one instead.
+  Gtk::TreeModel::Path first;
+  Gtk::TreeModel::Path last;
+  if (!LaidOut() || !icons.get_visible_range(first, last) || first.empty() || last.empty()) {
+    return std::nullopt;
+  }
+  for (auto i = static_cast<std::size_t>(first[0]);
+       i <= static_cast<std::size_t>(last[0]) && i < items_.size(); ++i) {
+    Gdk::Rectangle cell;
+    if (icons.get_cell_rect(PathOf(i), cell) && x >= cell.get_x() &&
+        x < cell.get_x() + cell.get_width() && y >= cell.get_y() &&
+        y < cell.get_y() + cell.get_height()) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 std::size_t PictureGrid::ColumnCount() const {
   std::size_t columns = 0;
   while (columns < items_.size() && icons.get_item_row(PathOf(columns)) == 0) ++columns;
@@ -406,7 +437,7 @@ std::optional<std::size_t> PictureGrid::MoveTarget(guint keyval) const {
                      GDK_KEY_End, GDK_KEY_KP_End, GDK_KEY_Page_Up, GDK_KEY_KP_Page_Up,
                      GDK_KEY_Page_Down, GDK_KEY_KP_Page_Down});
   if (!moves) return std::nullopt;
-  if (!cursor) return std::size_t{0};
+  if (!cursor || !LaidOut()) return std::size_t{0};
   const std::size_t at = *cursor;
   const std::size_t columns = ColumnCount();
   std::size_t page = columns;

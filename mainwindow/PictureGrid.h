@@ -39,6 +39,7 @@ class PictureGrid : public Gtk::ScrolledWindow {
   static constexpr int kThumbnailSide = 128;
   static constexpr std::size_t kKeptThumbnails = 300;
   static constexpr std::size_t kMadeAtOnce = 2;
+  static constexpr int kItemWidth = 150;
 
   // Thumbnails are made from the bytes `page` holds.
   explicit PictureGrid(BrowserControl& page);
@@ -72,6 +73,8 @@ class PictureGrid : public Gtk::ScrolledWindow {
   // A key for the grid; true when it took it.
   bool HandleKey(guint keyval, guint modifiers);
 
+  // Whether the view has placed what it shows (it does so when it is next idle).
+  bool LaidOut() const;
   // Whether the picture at a position shows its thumbnail (not the placeholder).
   bool ShowsThumbnail(std::size_t position) const;
   // Thumbnails kept now.
@@ -121,6 +124,8 @@ class PictureGrid : public Gtk::ScrolledWindow {
   // Where a key moves the cursor to; nothing for a key that does not move it.
   std::optional<std::size_t> MoveTarget(guint keyval) const;
   std::size_t ColumnCount() const;
+  // The picture at a point of the view (its own coordinates).
+  std::optional<std::size_t> PositionAt(int x, int y) const;
   void CountSelected();
   bool OnButtonPress(GdkEventButton* event);
 
