@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Configures a Release build in build-bench/ with the benchmarks on, builds a benchmark program
-# and runs it. Usage: run-bench.sh [page-read|choice] [ARGS...]
+# and runs it. Usage: run-bench.sh [page-read|choice|grid] [ARGS...]
 #   (default)  the analysis benchmarks (e.g. --benchmark_filter=10MB)
 #   page-read  the page read in the real engine with and without the image census, on a virtual
 #              display
 #   choice     choosing pictures: one entry per picture, filter and order, names
+#   grid       the Images tool's grid of 1,000 pictures: filter and order changes, its memory, on
+#              a virtual display
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
@@ -17,6 +19,10 @@ if [[ ${1:-} == page-read ]]; then
 elif [[ ${1:-} == choice ]]; then
   shift
   program=velmora_choice_bench
+elif [[ ${1:-} == grid ]]; then
+  shift
+  program=velmora_grid_bench
+  run=(xvfb-run -a)
 fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVELMORA_BENCHMARKS=ON -DVELMORA_TESTS=OFF -DVELMORA_FUZZ=OFF -DVELMORA_WERROR=ON >/dev/null
