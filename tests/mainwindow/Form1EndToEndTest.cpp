@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "common/modIdentity.h"
+#include "hosted/SkinControl.h"
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
+#include "skin/modSkin.h"
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TempFolder.h"
@@ -502,6 +504,9 @@ TEST_F(ImagesToolEndToEnd, FilterAndSortChangeWhatTheGridShows) {
   tool.chkType[static_cast<std::size_t>(PictureType::Png)].set_active(false);
   tool.txtContains.set_text("");
   if (const char* shot = std::getenv("VELMORA_SCREENSHOT")) {
+    // The window as the program shows it: in its skin.
+    SkinControl skin(testing::AssetsFolder() / "skin" / "web-deep-red.css");
+    ApplySkin(*form_, skin);
     ASSERT_TRUE(RunUntil([&] { return tool.grid.ShownCount() == 6 && tool.grid.ShowsThumbnail(5); },
                          "all thumbnails"));
     ClickPicture(0, 0);
@@ -564,6 +569,13 @@ TEST_F(ImagesToolEndToEnd, ThreeSelectedPicturesAreSavedUnderThePatternFromTheEn
   ASSERT_TRUE(RunUntil([&] { return !form_->saveImagesWindow()->Running(); }, "the second save"));
   EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"1-a (1).png", "1-a.png", "2-c (1).png",
                                                        "2-c.png", "3-e (1).jpg", "3-e.jpg"}));
+
+  // Enter opens the picture at the cursor (e.jpg, clicked last) in the Browser tab.
+  tool.grid.icons.grab_focus();
+  PressKey(*form_, GDK_KEY_Return, 0);
+  EXPECT_EQ(form_->TabStrip1.get_current_page(), 0);
+  EXPECT_TRUE(RunUntil([&] { return panes_[0]->LocationURL() == server_.Url("/pics/e.jpg"); },
+                       "the picture in pane 0"));
 }
 
 }  // namespace

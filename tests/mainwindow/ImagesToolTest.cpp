@@ -317,6 +317,16 @@ TEST_F(ImagesToolTest, ActionsWorkOnTheSelectionOrElseOnAllShown) {
   tool->cmdOpen.clicked();
   EXPECT_EQ(opened, std::vector<std::string>{"https://pics.example/photo.jpg"});
 
+  // Copy Image: the engine's bytes as they are, and as a picture.
+  const std::string png = Png(40, 30);
+  page.heldBytes["https://pics.example/icon.png"] = png;
+  tool->CopyImage(1);
+  const Gtk::SelectionData own = Gtk::Clipboard::get()->wait_for_contents("image/png");
+  EXPECT_EQ(own.get_data_as_string(), png);
+  const Glib::RefPtr<Gdk::Pixbuf> copied = Gtk::Clipboard::get()->wait_for_image();
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(copied->get_width(), 40);
+
   // JSON with the command line's fields, or CSV for a .csv name; a folder that is not there
   // gets a message and no file.
   dialog.file = folder / "list.json";
