@@ -161,6 +161,7 @@ void ImagesTool::BuildToolbar() {
     contextMenu_.append(contextItems_[i]);
   }
   contextMenu_.show_all();
+  contextMenu_.attach_to_widget(grid.icons);
   ShowCount();
 }
 
@@ -197,6 +198,12 @@ void ImagesTool::ConnectEvents() {
   contextItems_[2].signal_activate().connect([this] { ExportList({contextEntry_}); });
   contextItems_[3].signal_activate().connect([this] { OpenInBrowser({contextEntry_}); });
   contextItems_[4].signal_activate().connect([this] { CopyImage(contextEntry_); });
+  // The tool's window goes with the main window.
+  if (parts_.window != nullptr) {
+    parts_.window->signal_hide().connect([this] {
+      if (saveDialog_) saveDialog_->hide();
+    });
+  }
 }
 
 // ---- Where it stands --------------------------------------------------------------------------
@@ -321,7 +328,6 @@ void ImagesTool::ShowContextMenu(std::size_t entry, GdkEventButton* click) {
   const CensusImage& picture = entries_[entry].picture;
   // Only bytes at hand go on the clipboard: a picture the page did not load is not fetched.
   contextItems_[4].set_sensitive(picture.loaded || picture.url.rfind("data:", 0) == 0);
-  contextMenu_.attach_to_widget(grid.icons);
   contextMenu_.popup_at_pointer(reinterpret_cast<GdkEvent*>(click));
 }
 
