@@ -544,6 +544,22 @@ TEST_F(Form1Test, ResizingLaysTheControlsOut) {
   EXPECT_EQ(height, form->Pixels(11900 - 2575));
   form->txtUrl.get_size_request(width, height);
   EXPECT_EQ(width, form->Pixels(12255 - 1835));
+
+  // The Images tab's toolbar takes the top of the pane area while that tab shows; the panes get
+  // the rest, and all of it again with another tab.
+  form->SelectTab(2);
+  ASSERT_TRUE(form->imagesTool().toolbar.get_visible());
+  int barWidth = 0;
+  int barHeight = 0;
+  form->imagesTool().toolbar.get_size_request(barWidth, barHeight);
+  EXPECT_GT(barHeight, 0);
+  EXPECT_EQ(barWidth, form->Pixels(12255 - 300));
+  pane(2).Widget().get_size_request(width, height);
+  EXPECT_EQ(height, form->Pixels(11900 - 2575) - barHeight);
+  form->SelectTab(0);
+  EXPECT_FALSE(form->imagesTool().toolbar.get_visible());
+  pane(2).Widget().get_size_request(width, height);
+  EXPECT_EQ(height, form->Pixels(11900 - 2575));
 }
 
 }  // namespace
