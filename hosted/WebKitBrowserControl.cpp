@@ -441,15 +441,7 @@ WebKitBrowserControl::~WebKitBrowserControl() {
   self_.reset();
   CancelPageRead();
   StopStillLoadingWatch();
-  if (contentManager_) {
-    g_signal_handlers_disconnect_by_data(contentManager_, this);
-    webkit_user_content_manager_unregister_script_message_handler_in_world(
-        contentManager_, kPictureChannel, kReadWorld);
-    webkit_user_content_manager_remove_script(contentManager_, originsScript_);
-    webkit_user_script_unref(originsScript_);
-    g_object_unref(contentManager_);
-  }
-  pictures_.reset();
+  StopPictureRecord();
   g_signal_handlers_disconnect_by_data(view_, this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
   g_signal_handlers_disconnect_by_data(engine_.Context(), this);
@@ -689,6 +681,19 @@ void WebKitBrowserControl::HeldBytes(const std::string& url,
                      const std::string held(data, length);
                      done(&held);
                    });
+}
+
+void WebKitBrowserControl::StopPictureRecord() {
+  if (contentManager_) {
+    g_signal_handlers_disconnect_by_data(contentManager_, this);
+    webkit_user_content_manager_unregister_script_message_handler_in_world(
+        contentManager_, kPictureChannel, kReadWorld);
+    webkit_user_content_manager_remove_script(contentManager_, originsScript_);
+    webkit_user_script_unref(originsScript_);
+    originsScript_ = nullptr;
+    g_clear_object(&contentManager_);
+  }
+  pictures_.reset();
 }
 
 void WebKitBrowserControl::WatchPictures() {

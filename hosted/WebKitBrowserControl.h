@@ -78,6 +78,11 @@ class WebKitBrowserControl : public BrowserControl {
   // later, or nullptr when it holds none.
   void HeldBytes(const std::string& url, std::function<void(const std::string* bytes)> done);
 
+  // The engine's record of the page's pictures; null when the control keeps none.
+  const PictureRecord* Pictures() const noexcept { return pictures_.get(); }
+  // Keeps no record from now on (to measure what the record costs).
+  void StopPictureRecord();
+
   // The WebKit view itself, for what the interface does not cover.
   WebKitWebView* View() const noexcept { return view_; }
 
