@@ -188,6 +188,14 @@ struct WebKitBrowserControl::Handlers {
           self.TitleChange.emit(Text(webkit_web_view_get_title(view)));
           break;
         }
+        if (!self.readsPages_) {
+          self.document_.clear();
+          self.baseUrl_.clear();
+          self.imageElements_.clear();
+          self.StatusTextChange.emit(kDoneText);
+          self.DownloadComplete.emit();
+          break;
+        }
         self.StartPageRead();
         break;
     }
@@ -434,7 +442,8 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   saveAsAction_ = g_simple_action_new("save-as", G_VARIANT_TYPE_STRING);
   gtk_widget_show(widget);
   ConnectSignals();
-  if (scripts == PageScripts::kOn) WatchPictures();
+  readsPages_ = scripts == PageScripts::kOn;
+  if (readsPages_) WatchPictures();
 }
 
 WebKitBrowserControl::~WebKitBrowserControl() {

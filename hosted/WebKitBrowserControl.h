@@ -141,6 +141,9 @@ class WebKitBrowserControl : public BrowserControl {
   std::string baseUrl_;
   std::vector<ImageElement> imageElements_;
   bool stillLoading_ = false;
+  // A control whose pages run no scripts shows the pages the program writes itself: they are
+  // not read (Document() stays empty), their loads only end.
+  bool readsPages_ = true;
 
   // The engine's record of the page's pictures; null for a control whose pages run no scripts
   // (the generated panes).
