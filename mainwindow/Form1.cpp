@@ -506,9 +506,10 @@ void Form1::wb_StatusTextChange(int, const std::string& text) {
 
 void Form1::wb_ProgressChange(int index, long progress, long progressMax) {
   if (index != 0 || progressMax == 0) return;
-  pb1Max = static_cast<float>(progressMax);
-  pb1Value = (progress > progressMax || progress < 1) ? 0.01 : static_cast<double>(progress);
-  pb1.set_fraction(std::clamp(pb1Value / pb1Max, 0.0, 1.0));
+  // A progress out of range shows as 0.01 of the maximum.
+  const double value =
+      (progress > progressMax || progress < 1) ? 0.01 : static_cast<double>(progress);
+  pb1.set_fraction(std::clamp(value / static_cast<float>(progressMax), 0.0, 1.0));
 }
 
 void Form1::wb_DownloadComplete(int index) {

@@ -116,9 +116,7 @@ class Form1 : public DesignWindow {
   Gtk::Entry txtUrl;
   Gtk::Notebook TabStrip1;
   StatusBar sb1;
-  Gtk::ProgressBar pb1;
-  double pb1Max = 100;
-  double pb1Value = 0;
+  Gtk::ProgressBar pb1;  // hidden: the design never shows it
   // Find in page, under the pane the user is looking at.
   FindBar findBar;
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
