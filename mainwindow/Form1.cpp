@@ -66,7 +66,8 @@ Form1::Form1(Form1Parts parts)
       seams_(parts.seams),
       firstAddress_(std::move(parts.firstAddress)),
       downloadFolder_(parts.downloadFolder.empty() ? DefaultDownloadFolder()
-                                                   : std::move(parts.downloadFolder)) {
+                                                   : std::move(parts.downloadFolder)),
+      latePictures_(*panes_[0], *panes_[2], workFiles_, lists, census) {
   if (seams_ == nullptr) {
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
@@ -82,10 +83,6 @@ Form1::Form1(Form1Parts parts)
   set_default_size(Pixels(kInitialClientWidth), Pixels(kInitialClientHeight) + menuNatural);
   add(vbox_);
   vbox_.show_all();
-}
-
-Form1::~Form1() {
-  galleryRefresh_.disconnect();
 }
 
 void Form1::BuildControls() {
@@ -192,14 +189,6 @@ void Form1::ConnectEvents() {
     pane.ProgressChange.connect(
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
     pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
-    if (i == 0) {
-      pane.PicturesLoaded.connect([this] { wb_PicturesLoaded(); });
-      // A new load: the pictures that arrive belong to the next analysis.
-      pane.DownloadBegin.connect([this] {
-        analysedPage_ = false;
-        galleryRefresh_.disconnect();
-      });
-    }
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
     // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
@@ -522,41 +511,14 @@ void Form1::wb_TitleChange(int index, const std::string&) {
   set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
 }
 
-void Form1::wb_PicturesLoaded() {
-  // Pictures that arrive after the analysis (a timer, the page's lazy loader as the user
-  // scrolls) join the gallery at most once a second; until the first analysis of the page they
-  // wait for it.
-  if (!analysedPage_ || galleryRefresh_.connected()) return;
-  galleryRefresh_ = Glib::signal_timeout().connect(
-      [this] {
-        RefreshGallery();
-        return false;
-      },
-      kGalleryRefreshMs);
-}
-
-void Form1::RefreshGallery() {
-  std::vector<CensusImage> merged = census;
-  MergeLoadedPictures(merged, wb(0).LoadedPictures());
-  const std::string before =
-      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census);
-  const std::string after =
-      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], merged);
-  census = std::move(merged);
-  if (after == before) return;
-  // The same file again: the pane keeps its scroll position when it reloads it.
-  if (!WriteGalleryPage(lists, workFiles_, census)) wb(2).Refresh();
-}
-
 bool Form1::AnalyzePage() {
   BrowserControl& page = wb(0);
-  galleryRefresh_.disconnect();
   AnalysisResult views =
       velmora::AnalyzePage(PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(),
                                         page.ImageElements(), page.LoadedPictures()},
                            workFiles_, lists);
   census = std::move(views.census);
-  analysedPage_ = true;
+  latePictures_.PageAnalysed();
   wb(1).Navigate(views.sourceView.string());
   wb(2).Navigate(views.gallery.string());
   return true;

@@ -28,6 +28,7 @@
 #include "mainwindow/ArrangeControls.h"
 #include "mainwindow/FindBar.h"
 #include "mainwindow/Form1Seams.h"
+#include "mainwindow/LatePictures.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
 
@@ -49,7 +50,6 @@ struct Form1Parts {
 class Form1 : public DesignWindow {
  public:
   explicit Form1(Form1Parts parts);
-  ~Form1() override;
 
   BrowserControl& wb(int index) { return *panes_.at(static_cast<std::size_t>(index)); }
 
@@ -87,8 +87,6 @@ class Form1 : public DesignWindow {
   void wb_ProgressChange(int index, long progress, long progressMax);
   void wb_DownloadComplete(int index);
   void wb_TitleChange(int index, const std::string& text);
-  // Pane 0 loaded further pictures: the gallery takes them in, at most once a second.
-  void wb_PicturesLoaded();
 
   // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
   bool AnalyzePage();
@@ -158,11 +156,7 @@ class Form1 : public DesignWindow {
   std::filesystem::path downloadFolder_;
   std::unique_ptr<SaveImagesWindow> saveImages_;
   std::optional<TwipRect> paneArea_;
-  // Writes the gallery again with the pictures pane 0 loaded since, when that adds any.
-  void RefreshGallery();
-  static constexpr unsigned kGalleryRefreshMs = 1000;
-  sigc::connection galleryRefresh_;
-  bool analysedPage_ = false;
+  LatePictures latePictures_;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;
