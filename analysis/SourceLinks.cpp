@@ -186,7 +186,6 @@ class PictureNameLinks::Matcher {
   std::vector<std::size_t> lengths_;
 };
 
-
 bool InsideCharacterReference(std::string_view text, std::size_t pos) {
   constexpr std::size_t kLongestReference = 40;
   const std::size_t from = pos > kLongestReference ? pos - kLongestReference : 0;
@@ -216,7 +215,6 @@ bool InsideCharacterReference(std::string_view text, std::size_t pos) {
   }
   return pos < end;
 }
-
 
 PictureNameLinks::PictureNameLinks(const ListPairs& lists, const std::vector<CensusImage>& census) {
   StringViewSet known;

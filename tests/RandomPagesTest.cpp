@@ -12,7 +12,7 @@
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 36> kPieces{"<img",
+constexpr std::array<std::string_view, 44> kPieces{"<img",
                                                    "<IMG ",
                                                    "<a ",
                                                    "<A HREF=",
@@ -47,7 +47,15 @@ constexpr std::array<std::string_view, 36> kPieces{"<img",
                                                    "members.tarnwick.",
                                                    "pic",
                                                    "?q=http://o/",
-                                                   "<BR>"};
+                                                   "<BR>",
+                                                   "<!--",
+                                                   "-->",
+                                                   "<script>",
+                                                   "</script>",
+                                                   "]]>",
+                                                   "<meta charset=koi8-r>",
+                                                   "<!DOCTYPE html>",
+                                                   "\xE9"};
 
 constexpr std::array<std::string_view, 6> kPageUrls{"https://host.example/a/b/page.html",
                                                     "http://host.com",
@@ -70,13 +78,20 @@ std::string RandomPage(std::mt19937_64& random) {
   return page;
 }
 
+// The charset the transport names for the page's bytes served.
+constexpr std::array<std::string_view, 5> kServedCharsets{"", "shift_jis", "utf-16le",
+                                                          "windows-1252", "bogus"};
+
 TEST(RandomPages, EveryInvariantHolds) {
   std::mt19937_64 random(20261208);
   for (int i = 0; i < 400; ++i) {
     const std::string page = RandomPage(random);
     const std::string_view url = kPageUrls[static_cast<std::size_t>(i) % kPageUrls.size()];
-    const std::string failure = CheckAnalysisInvariants(page, std::string(url));
-    ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url;
+    const std::string_view charset =
+        kServedCharsets[static_cast<std::size_t>(i) / kPageUrls.size() % kServedCharsets.size()];
+    const std::string failure = CheckAnalysisInvariants(page, std::string(url), charset);
+    ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url
+                                 << "\nserved as: " << charset;
   }
 }
 
