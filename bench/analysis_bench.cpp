@@ -207,6 +207,15 @@ constexpr StepInfo kSteps[] = {
     {Step::kImageCensus, "ImageCensus"},        {Step::kBuildSourceView, "BuildSourceView"},
     {Step::kWriteSourceView, "WriteSourceView"}};
 
+// The lists as the analysis has them after its two scanners.
+velmora::ListPairs ScanPage(std::string_view source, const velmora::ReferenceResolver& resolver,
+                            const velmora::WorkFiles& files, std::error_code& error) {
+  velmora::ListPairs lists;
+  error = velmora::ScanImageTags(source, resolver, lists, files);
+  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  return lists;
+}
+
 std::string StepName(std::string_view step, std::string_view label) {
   return "Step/" + std::string(step) + "/" + std::string(label);
 }
@@ -216,9 +225,8 @@ void RunStep(benchmark::State& state, const BenchPage& page, Step step) {
   const velmora::ReferenceResolver resolver(page.snapshot.locationUrl);
   const std::string source = velmora::html::WellFormedUtf8(page.snapshot.bodyHtml);
   // The lists and the view as the analysis has them when it reaches each step.
-  velmora::ListPairs lists;
-  std::error_code error = velmora::ScanImageTags(source, resolver, lists, files);
-  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  std::error_code error;
+  velmora::ListPairs lists = ScanPage(source, resolver, files, error);
   const std::string view =
       step == Step::kWriteSourceView ? velmora::BuildSourceView(source, lists) : std::string();
   for (auto _ : state) {
@@ -295,9 +303,8 @@ void RunView(benchmark::State& state, const BenchPage& page, View view) {
   const velmora::ReferenceResolver resolver(page.snapshot.locationUrl);
   const std::string source = velmora::html::WellFormedUtf8(page.snapshot.bodyHtml);
   // The lists and the census as the analysis leaves them.
-  velmora::ListPairs lists;
-  std::error_code error = velmora::ScanImageTags(source, resolver, lists, files);
-  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  std::error_code error;
+  const velmora::ListPairs lists = ScanPage(source, resolver, files, error);
   const std::vector<velmora::CensusImage> census = velmora::TakeCensus({}, source, resolver);
   constexpr velmora::SourceViewOptions kPlain{false, false, false};
   constexpr velmora::SourceViewOptions kNumbered{false, true, false};
