@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 
 #include "analysis/SourceLinks.h"
+#include "analysis/WordScan.h"
 
 namespace velmora {
 
@@ -17,19 +17,11 @@ constexpr std::array<bool, 256> kEscaped = [] {
   return table;
 }();
 
-// True when one of the eight bytes of `word` is `byte`.
-constexpr bool HasByte(std::uint64_t word, unsigned char byte) noexcept {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  const std::uint64_t v = word ^ (kOnes * byte);
-  return ((v - kOnes) & ~v & (kOnes << 7)) != 0;
-}
-
 // The position of the first character the view escapes at or after `i`, or text.size(). Eight
 // bytes are looked at a time: most of a page is copied as it is.
 std::size_t NextEscaped(std::string_view text, std::size_t i) noexcept {
   for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
+    const std::uint64_t word = LoadWord(text.data() + i);
     if (HasByte(word, '<') || HasByte(word, '\r') || HasByte(word, '\n')) break;
   }
   while (i < text.size() && !kEscaped[static_cast<unsigned char>(text[i])]) ++i;

@@ -12,6 +12,7 @@
 #include "analysis/SourceLinks.h"
 #include "analysis/SourceView.h"
 #include "analysis/TextSearch.h"
+#include "analysis/WordScan.h"
 
 namespace velmora {
 
@@ -186,6 +187,11 @@ constexpr std::array<bool, 256> kSpecial = [] {
   return table;
 }();
 
+constexpr bool HasSpecial(std::uint64_t word) noexcept {
+  return HasByte(word, '&') || HasByte(word, '<') || HasByte(word, '>') || HasByte(word, '\r') ||
+         HasByte(word, '\n');
+}
+
 // Writes the page's text into the view's lines, each run with its colour and its links.
 class ViewWriter {
  public:
@@ -280,6 +286,9 @@ class ViewWriter {
   std::size_t WriteText(std::size_t pos, std::size_t stop, bool& lineEnded) {
     std::size_t run = pos;
     for (std::size_t i = pos; i < stop; ++i) {
+      // Words without a special character are passed over whole.
+      while (i + 8 <= stop && !HasSpecial(LoadWord(text_.data() + i))) i += 8;
+      if (i >= stop) break;
       const char c = text_[i];
       if (!kSpecial[static_cast<unsigned char>(c)]) continue;
       out_.Append(text_.substr(run, i - run));
@@ -322,14 +331,12 @@ class ViewWriter {
 
 }  // namespace
 
-void WriteSourceViewPage(std::string_view text, const ListPairs& lists,
+namespace {
+
+// The view of a text that is valid UTF-8 without NUL.
+void WriteWellFormedPage(std::string_view text, const ListPairs& lists,
                          const std::vector<CensusImage>& census, const SourceViewOptions& options,
                          TextSink& out) {
-  std::string repaired;
-  if (!html::IsWellFormedUtf8(text)) {
-    repaired = html::WellFormedUtf8(text);
-    text = repaired;
-  }
   const PictureNameLinks links(lists, census);
   ViewWriter writer(text, links, out);
   writer.Begin(options);
@@ -341,6 +348,18 @@ void WriteSourceViewPage(std::string_view text, const ListPairs& lists,
     writer.Write(0, text.size(), Paint::Text);
   }
   writer.End();
+}
+
+}  // namespace
+
+void WriteSourceViewPage(std::string_view text, const ListPairs& lists,
+                         const std::vector<CensusImage>& census, const SourceViewOptions& options,
+                         TextSink& out) {
+  if (html::IsWellFormedUtf8(text)) {
+    WriteWellFormedPage(text, lists, census, options, out);
+  } else {
+    WriteWellFormedPage(html::WellFormedUtf8(text), lists, census, options, out);
+  }
 }
 
 std::string BuildSourceViewPage(std::string_view text, const ListPairs& lists,
@@ -384,7 +403,7 @@ std::error_code WriteServedView(std::string_view servedBytes, std::string_view c
                                 const SourceViewOptions& options, const WorkFiles& files) {
   const ServedText served = DecodeServedPage(servedBytes, charset);
   return files.WriteRecord(workfile::kServedView, [&](TextSink& out) {
-    WriteSourceViewPage(served.text, lists, census, options, out);
+    WriteWellFormedPage(served.text, lists, census, options, out);
   });
 }
 
