@@ -59,10 +59,18 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
   note(workfile::kCheckImagesClean, ScanImageLinks(source, resolver, lists, files));
 
   result.census = TakeCensus(page.liveImages, source, resolver);
+  // The source view links the names the page's elements give; what only the engine names has no
+  // place in the page's text.
+  std::vector<CensusImage> elementCensus;
+  if (!page.loadedPictures.empty()) {
+    elementCensus = result.census;
+    MergeLoadedPictures(result.census, page.loadedPictures);
+  }
 
   note(workfile::kGallery, WriteGalleryPage(lists, files, result.census));
   note(workfile::kSourceView, files.WriteRecord(workfile::kSourceView, [&](TextSink& view) {
-    WriteSourceView(source, lists, result.census, view);
+    WriteSourceView(source, lists, page.loadedPictures.empty() ? result.census : elementCensus,
+                    view);
   }));
   if (std::error_code error = files.ResetWorkFiles(); error) {
     result.failures.push_back({files.Folder(), error});

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/ImageCensus.h"
+#include "analysis/LoadedPictures.h"
 #include "analysis/WorkFiles.h"
 
 namespace velmora {
@@ -44,6 +45,9 @@ struct PageSnapshot {
   // The picture elements of the live document, with what the engine knows of them; empty for a
   // saved page, whose census comes from its markup alone.
   std::vector<ImageElement> liveImages = {};
+  // The pictures the engine loaded for the page, in load order (the browser control's record);
+  // empty for a saved page.
+  std::vector<LoadedPicture> loadedPictures = {};
 };
 
 // A work file that could not be written; the analysis went on without it.
@@ -75,7 +79,9 @@ std::error_code WriteGalleryPage(const ListPairs& lists, const WorkFiles& files,
 
 // One analysis, in order: the page source to "checkImages.txt"; both pairs cleared; the
 // image-tag scanner, then the linked-image scanner; the image census (live elements, then the
-// markup); the gallery "imagepage.html"; the source view "source.htm"; the scratch files emptied.
+// markup, then the pictures only the engine's record names); the gallery "imagepage.html"; the
+// source view "source.htm", which links the names the page's elements give; the scratch files
+// emptied.
 // A failing file step is skipped and recorded, never fatal: the panes are always sent to the two
 // view files.
 AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, ListPairs& lists);

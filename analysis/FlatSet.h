@@ -16,6 +16,8 @@ namespace velmora {
 // index. Two indexes with equal keys are the same member.
 class FlatIndexSet {
  public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
   static std::size_t Hash(std::string_view key) noexcept {
     return std::hash<std::string_view>{}(key);
   }
@@ -42,14 +44,20 @@ class FlatIndexSet {
     }
   }
 
+  // The member whose key is `key`, or kNone.
   template <typename KeyAt>
-  bool Contains(std::string_view key, std::size_t hash, const KeyAt& keyAt) const {
-    if (slots_.empty()) return false;
+  std::uint32_t Find(std::string_view key, std::size_t hash, const KeyAt& keyAt) const {
+    if (slots_.empty()) return kNone;
     for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
       const Slot& slot = slots_[at];
-      if (slot.index == kEmpty) return false;
-      if (slot.hash == hash && keyAt(slot.index) == key) return true;
+      if (slot.index == kEmpty) return kNone;
+      if (slot.hash == hash && keyAt(slot.index) == key) return slot.index;
     }
+  }
+
+  template <typename KeyAt>
+  bool Contains(std::string_view key, std::size_t hash, const KeyAt& keyAt) const {
+    return Find(key, hash, keyAt) != kNone;
   }
 
   std::size_t size() const noexcept { return size_; }
@@ -60,7 +68,7 @@ class FlatIndexSet {
   }
 
  private:
-  static constexpr std::uint32_t kEmpty = UINT32_MAX;
+  static constexpr std::uint32_t kEmpty = kNone;
   struct Slot {
     std::size_t hash = 0;
     std::uint32_t index = kEmpty;

@@ -20,8 +20,10 @@ namespace {
 
 using text::npos;
 
-constexpr std::array<std::string_view, 8> kKindNames{"img",        "srcset", "picture", "lazy",
-                                                     "background", "poster", "input",   "svg"};
+constexpr std::array<std::string_view, 13> kKindNames{
+    "img", "srcset",    "picture", "lazy", "background", "poster", "input",
+    "svg", "generated", "frame",   "icon", "object",     "loaded"};
+static_assert(kKindNames.size() == static_cast<std::size_t>(ImageKind::Loaded) + 1);
 
 // Lazy-loading attributes that hold one image URL, whatever it looks like. Any other data-*
 // attribute counts when its value is the URL of an image file; one whose name holds "srcset"
@@ -38,8 +40,17 @@ constexpr std::array<std::string_view, 4> kLazyBackgroundAttributes{
     "data-bg", "data-background", "data-background-image", "data-bg-src"};
 
 // The attributes the census reads, besides the data-* ones.
-constexpr std::array<std::string_view, 7> kCensusAttributes{"src",  "srcset",     "poster", "type",
-                                                            "href", "xlink:href", "style"};
+constexpr std::array<std::string_view, 9> kCensusAttributes{
+    "src", "srcset", "poster", "type", "href", "xlink:href", "style", "rel", "data"};
+
+// The link relations that name a picture of the page's own: "icon" (also in "shortcut icon") and
+// the icons that phones and pinned tabs use.
+constexpr std::array<std::string_view, 4> kIconRelations{
+    "icon", "apple-touch-icon", "apple-touch-icon-precomposed", "mask-icon"};
+
+// What a script leaves in a lazy loader's attribute when it has no address to give.
+constexpr std::array<std::string_view, 5> kScriptEmptyValues{"null", "undefined", "false", "true",
+                                                             "none"};
 
 // A data: URL this short is a spacer or a blur, not a picture.
 constexpr std::size_t kShortestInlinePicture = 256;
@@ -65,6 +76,51 @@ bool NamesImageFile(std::string_view url) {
   return std::any_of(kImageExtensions.begin(), kImageExtensions.end(), [&](std::string_view e) {
     return extension.size() == e.size() && text::StartsWithNoCase(extension, e);
   });
+}
+
+// A lazy loader's attribute value that holds no address: blanks only; JSON, an array or markup
+// (no address starts with "{", "[" or "<"); a template the page never filled ("{{src}}",
+// "${src}"); a fragment ("#", the page itself); or a script's empty value ("null", "undefined").
+bool HoldsNoAddress(std::string_view value) {
+  value = text::TrimAsciiBlanks(value);
+  if (value.empty()) return true;
+  const char first = value.front();
+  if (first == '{' || first == '[' || first == '<' || first == '#') return true;
+  if (value.find("{{") != npos || value.find("}}") != npos || value.find("${") != npos) {
+    return true;
+  }
+  return std::any_of(kScriptEmptyValues.begin(), kScriptEmptyValues.end(), [&](std::string_view w) {
+    return value.size() == w.size() && text::StartsWithNoCase(value, w);
+  });
+}
+
+// A rel attribute (a list of tokens in any letter case) that names the page's icon.
+bool IsIconRelation(const std::string* rel) {
+  if (rel == nullptr) return false;
+  std::string_view rest = *rel;
+  while (!rest.empty()) {
+    const std::size_t start = std::min(rest.size(), rest.find_first_not_of(" \t\n\r\f"));
+    rest.remove_prefix(start);
+    const std::string_view token = rest.substr(0, rest.find_first_of(" \t\n\r\f"));
+    rest.remove_prefix(token.size());
+    if (token.empty()) break;
+    if (std::any_of(kIconRelations.begin(), kIconRelations.end(), [&](std::string_view r) {
+          return token.size() == r.size() && text::StartsWithNoCase(token, r);
+        })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// An <object> or <embed> that shows a picture: its type attribute says an image type, or, without
+// one, its address names an image file.
+bool EmbedsPicture(const std::string* reference, const std::string* type) {
+  if (reference == nullptr) return false;
+  if (type != nullptr && !text::TrimAsciiBlanks(*type).empty()) {
+    return text::StartsWithNoCase(text::TrimAsciiBlanks(*type), "image/");
+  }
+  return NamesImageFile(text::TrimAsciiBlanks(*reference));
 }
 
 }  // namespace
@@ -317,6 +373,15 @@ void ImageCensusBuilder::Add(const ImageElement& element) {
   } else if (tag == "image") {
     const std::string* href = element.Attribute("href");
     AddSingle(href ? href : element.Attribute("xlink:href"), ImageKind::Svg, element);
+  } else if (tag == "link") {
+    if (IsIconRelation(element.Attribute("rel"))) {
+      AddSingle(element.Attribute("href"), ImageKind::Icon, element);
+    }
+  } else if (tag == "object" || tag == "embed") {
+    const std::string* reference = element.Attribute(tag == "object" ? "data" : "src");
+    if (EmbedsPicture(reference, element.Attribute("type"))) {
+      AddSingle(reference, ImageKind::Object, element);
+    }
   }
   AddBackgrounds(element);
 }
@@ -327,8 +392,9 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
     std::string url;
     SrcsetCandidate size;
   };
-  const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into) {
+  const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into, bool lazy) {
     for (SrcsetCandidate& c : ParseSrcset(srcset)) {
+      if (lazy && HoldsNoAddress(c.url)) continue;
       if (std::optional<std::string> url = Resolve(c.url)) into.push_back({std::move(*url), c});
     }
   };
@@ -341,7 +407,9 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   for (const auto& [name, value] : element.attributes) {
     if (!name.starts_with("data-")) continue;
     if (name.find("srcset") != npos) {
-      addSrcset(value, lazy);
+      addSrcset(value, lazy, true);
+    } else if (HoldsNoAddress(value)) {
+      continue;  // the element's own src stays its address
     } else if (IsOneOf(name, kLazyUrlAttributes) || NamesImageFile(value)) {
       if (value.find_first_of(" \t\n\r\f") != npos && !IsOneOf(name, kLazyUrlAttributes)) continue;
       std::optional<std::string> url = Resolve(value);
@@ -350,9 +418,9 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   }
   // What the element and its <picture> offer the engine.
   std::vector<Candidate> offered;
-  if (const std::string* srcset = element.Attribute("srcset")) addSrcset(*srcset, offered);
+  if (const std::string* srcset = element.Attribute("srcset")) addSrcset(*srcset, offered, false);
   const std::size_t ownSrcset = offered.size();
-  for (const std::string& source : element.pictureSources) addSrcset(source, offered);
+  for (const std::string& source : element.pictureSources) addSrcset(source, offered, false);
   std::optional<std::string> src;
   if (const std::string* value = element.Attribute("src")) src = Resolve(*value);
 
@@ -405,6 +473,17 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   }
   if (src && (lazy.empty() || isLazyUrl(*src))) also(*src);
   if (lazy.empty() || isLazyUrl(element.currentUrl)) also(element.currentUrl);
+  // What the element shows until its loader runs.
+  if (!lazy.empty()) {
+    const std::string* shownBefore[] = {src ? &*src : nullptr, &element.currentUrl};
+    for (const std::string* shown : shownBefore) {
+      if (!shown || shown->empty() || isLazyUrl(*shown) || *shown == image.url) continue;
+      if (std::find(image.placeholders.begin(), image.placeholders.end(), *shown) ==
+          image.placeholders.end()) {
+        image.placeholders.push_back(*shown);
+      }
+    }
+  }
   Add(std::move(image));
 }
 
@@ -449,7 +528,9 @@ void ImageCensusBuilder::AddBackgrounds(const ImageElement& element) {
     if (value == nullptr) continue;
     std::vector<std::string> urls = CssUrls(*value);
     if (urls.empty()) urls.push_back(*value);
-    for (const std::string& url : urls) add(url, ImageKind::Lazy);
+    for (const std::string& url : urls) {
+      if (!HoldsNoAddress(url)) add(url, ImageKind::Lazy);
+    }
   }
 }
 
@@ -481,7 +562,8 @@ std::vector<CensusImage> CensusFromMarkup(std::string_view markup,
     }
     // Outside SVG an <image> is read as an <img>, as the HTML parser reads it.
     const bool picture = name == "img" || (name == "image" && svgDepth == 0);
-    const bool single = name == "video" || name == "input" || name == "image";
+    const bool single = name == "video" || name == "input" || name == "image" || name == "link" ||
+                        name == "object" || name == "embed";
     if (!picture && !single && !tag.Has("style") &&
         std::none_of(kLazyBackgroundAttributes.begin(), kLazyBackgroundAttributes.end(),
                      [&](std::string_view a) { return tag.Has(a); })) {

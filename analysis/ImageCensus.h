@@ -27,8 +27,19 @@ class ReferenceResolver;
 // drawn by a CSS `content` (a pseudo-element), loaded inside a frame, the page's icon, shown
 // through <object>/<embed>, or loaded for a reason nobody reported.
 enum class ImageKind {
-  Img, Srcset, Picture, Lazy, Background, Poster, Input, Svg,
-  Generated, Frame, Icon, Object, Loaded
+  Img,
+  Srcset,
+  Picture,
+  Lazy,
+  Background,
+  Poster,
+  Input,
+  Svg,
+  Generated,
+  Frame,
+  Icon,
+  Object,
+  Loaded
 };
 
 // "img", "srcset", "picture", "lazy", "background", "poster", "input", "svg", "generated",
@@ -44,17 +55,25 @@ struct CensusImage {
   // Other URLs of the same picture: its src, the candidate the engine chose, the smaller
   // candidates. Never a placeholder.
   std::vector<std::string> alsoAt;
+  // What the element showed while its picture was still to come (a lazy loader's placeholder):
+  // the engine loads it, but it is no picture of the page.
+  std::vector<std::string> placeholders{};
   // What the engine's record adds once it has loaded the picture (empty or 0 when unknown):
-  std::string type;         // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
+  std::string type{};  // MIME type of its bytes ("image/webp"), sniffed when the server's is wrong
   std::uint64_t bytes = 0;  // its size in bytes as loaded
-  std::string frame;        // the URL of the frame that loaded it; "" for the page itself
+  std::string frame{};      // the URL of the frame that loaded it; "" for the page itself
   bool loaded = false;      // the engine holds its bytes (saving needs no second request)
+  // SHA-256 of its bytes in lower-case hex, once they are known: the same picture under two
+  // addresses (analysis/PictureChoice.h).
+  std::string contentHash{};
 };
 
 // What one element of the page says about the picture it shows.
 struct ImageElement {
-  // The element's name in lower case: "img", "video", "input", "image" (SVG), or any element
-  // that has a background.
+  // The element's name in lower case: "img", "video", "input", "image" (SVG), "link" (its rel
+  // names an icon: "icon", "shortcut icon", "apple-touch-icon", "mask-icon"), "object" and
+  // "embed" (their type is an image type or, without one, their address names an image file),
+  // or any element that has a background.
   std::string tag;
   // Names in lower case, values with character references decoded, in the order written.
   std::vector<std::pair<std::string, std::string>> attributes;
@@ -98,6 +117,8 @@ class ImageCensusBuilder {
   ImageCensusBuilder(const ImageCensusBuilder&) = delete;
   ImageCensusBuilder& operator=(const ImageCensusBuilder&) = delete;
 
+  // The pictures an element shows. A lazy loader's attribute that holds no address (blanks, JSON,
+  // markup, a template the page never filled) is passed over: the element's src stays its address.
   void Add(const ImageElement& element);
   // Adds an entry made elsewhere (another census), unless its URL is recorded already.
   void Add(CensusImage image);

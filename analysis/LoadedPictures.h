@@ -20,16 +20,23 @@ struct LoadedPicture {
   std::uint64_t bytes = 0;
   int width = 0;  // pixel size read from the bytes' header; 0 when unknown
   int height = 0;
-  std::string frame;  // the URL of the frame that loaded it; "" for the page itself
+  std::string frame;          // the URL of the frame that loaded it; "" for the page itself
+  std::string contentHash{};  // SHA-256 of its bytes, lower-case hex (see CensusImage)
   // The best kind known: Generated, Frame, Icon, Object, Background, Img, or Loaded.
   ImageKind kind = ImageKind::Loaded;
 };
 
 // Merges `loaded` (in load order) into `census`: a picture whose url or requestUrl is a census
-// entry's url or one of its alsoAt gets the engine's type, bytes, frame and pixel size (the
-// other URL joins alsoAt); any other is appended as an entry of its own with its kind. Each
-// picture once by final URL; a data: URL is never appended.
-void MergeLoadedPictures(std::vector<CensusImage>& census, const std::vector<LoadedPicture>& loaded);
+// entry's url gets the engine's type, bytes, frame and pixel size; one whose url or requestUrl
+// is one of an entry's alsoAt is that picture at another size or in another format, and only
+// keeps it from being added twice. Either way its other URL joins the entry's alsoAt. Any other
+// picture is appended as an entry of its own with its kind. Each picture once by final URL; a
+// data: URL, or one the generated pages may not show, is never appended. Addresses compare as
+// the engine writes them (fragment dropped, characters outside ASCII percent-encoded), so a
+// census URL written with "é" matches the record's "%C3%A9". Merging the same record again
+// changes nothing.
+void MergeLoadedPictures(std::vector<CensusImage>& census,
+                         const std::vector<LoadedPicture>& loaded);
 
 // "PNG", "JPEG", "GIF", "WebP", "AVIF", "SVG", "ICO", "BMP"; for another image/* type its
 // subtype in capitals; "" for "".

@@ -48,4 +48,14 @@ std::string FindBaseHref(std::string_view document) {
   return href;
 }
 
+std::string FindTitle(std::string_view document) {
+  const std::size_t open = FindTag(document, "<title");
+  if (open == npos) return {};
+  const std::size_t start = document.find('>', open);
+  if (start == npos) return {};
+  const std::size_t close = FindTag(document, "</title", start);
+  return html::DecodeCharacterReferences(
+      document.substr(start + 1, close == npos ? npos : close - start - 1));
+}
+
 }  // namespace velmora

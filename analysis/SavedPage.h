@@ -14,4 +14,8 @@ std::string_view ExtractBody(std::string_view document) noexcept;
 // The href of the document's first <base> element, character references decoded, or empty.
 std::string FindBaseHref(std::string_view document);
 
+// The text of the document's first <title> element, character references decoded and blanks
+// as they are, or empty.
+std::string FindTitle(std::string_view document);
+
 }  // namespace velmora

@@ -1,51 +1,28 @@
 #include "analysis/WorkFiles.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
-#include "common/AtomicFile.h"
-#include "common/PosixIo.h"
+#include "common/ReplaceFile.h"
 
 namespace velmora {
 
-namespace {
-
-// The work file's new content, put in place on Commit (common/AtomicFile.h).
-class ReplacementSink : public TextSink {
- public:
-  // Small enough to stay in the cache and on the heap; large enough for few system calls.
-  static constexpr std::size_t kChunk = 64 << 10;
-
-  explicit ReplacementSink(const std::filesystem::path& target)
-      : TextSink(kChunk), file_(AT_FDCWD, target.string()) {}
-
-  std::error_code Commit() {
-    Flush();
-    return file_.Commit();
-  }
-
- private:
-  void Write(std::string_view text) override { file_.Write(text); }
-
-  ReplacementFile file_;
-};
-
-}  // namespace
-
 std::error_code WorkFiles::WriteRecord(std::string_view fileName,
                                        const std::function<void(TextSink&)>& write) const {
-  ReplacementSink file(PathOf(fileName));
-  write(file);
-  file.Append("\r\n");
-  return file.Commit();
+  StringSink record;
+  write(record);
+  record.Append("\r\n");
+  return ReplaceFile(PathOf(fileName), record.Take());
 }
 
 std::error_code WorkFiles::WriteRecord(std::string_view fileName, std::string_view record) const {
-  return WriteRecord(fileName, [record](TextSink& out) { out.Append(record); });
+  std::string text;
+  text.reserve(record.size() + 2);
+  text.append(record).append("\r\n");
+  return ReplaceFile(PathOf(fileName), text);
 }
 
 std::error_code WorkFiles::ResetWorkFiles() const {
@@ -65,9 +42,9 @@ std::error_code WorkFiles::CreateMissingWorkFiles() const {
       if (errno != EEXIST && !first) first = LastError();
       continue;
     }
-    std::error_code error = WriteAll(fd, "\r\n");
-    if (::close(fd) != 0 && !error) error = LastError();
-    if (error) {
+    ::close(fd);
+    // The file made here is this process's own: its one empty line replaces it whole.
+    if (const std::error_code error = ReplaceFile(path, "\r\n"); error) {
       ::unlink(path.c_str());
       if (!first) first = error;
     }

@@ -45,7 +45,6 @@ class WorkFiles {
   std::error_code WriteRecord(std::string_view fileName, std::string_view record) const;
 
   // Replaces the file with the record that `write` produces into the sink, followed by CR LF.
-  // The record is streamed into the new file in chunks.
   std::error_code WriteRecord(std::string_view fileName,
                               const std::function<void(TextSink&)>& write) const;
 

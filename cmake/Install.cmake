@@ -5,7 +5,7 @@
 #                                    the program keeps beside itself (help, icons, assets/)
 #   <prefix>/bin/velmora, velmora-analyze   relative links into it (the program finds its folder
 #                                    through /proc/self/exe, so the links work)
-#   <prefix>/share/applications/     the desktop entry, as Tools > Add writes it
+#   <prefix>/share/applications/     the desktop entry, from the template Tools > Add fills in
 #   <prefix>/share/icons/hicolor/    the icon, drawn and in sizes 16 to 256
 #   <prefix>/share/metainfo/         the AppStream metainfo
 #   <prefix>/share/man/man1/         velmora(1), velmora-analyze(1)
@@ -47,15 +47,12 @@ install(CODE "
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${link}\")
   endforeach()
   set(entry \"\${root}/${CMAKE_INSTALL_DATADIR}/applications/${VELMORA_APP_ID}.desktop\")
-  file(MAKE_DIRECTORY \"\${root}/${CMAKE_INSTALL_DATADIR}/applications\")
   message(STATUS \"Installing: \${entry}\")
-  execute_process(
-    COMMAND \"$<TARGET_FILE:velmora-desktop-entry>\" \"\${prefix}/${CMAKE_INSTALL_BINDIR}/velmora\"
-            ${VELMORA_APP_ID} \"\${entry}\"
-    RESULT_VARIABLE written)
-  if(NOT written EQUAL 0)
-    message(FATAL_ERROR \"cannot write the desktop entry \${entry}\")
-  endif()
+  set(NAME \"${PROJECT_NAME}\")
+  set(ICON ${VELMORA_APP_ID})
+  set(PROGRAM \"\${prefix}/${CMAKE_INSTALL_BINDIR}/velmora\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/DesktopEntry.cmake\")
+  file(WRITE \"\${entry}\" \"\${text}\")
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${entry}\")
 ")
 
@@ -78,6 +75,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${PROJECT_HOMEPAGE_URL}/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# gdk-pixbuf's readers of SVG, WebP and AVIF: velmora-analyze reads the sizes of such pictures.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "librsvg2-common, webp-pixbuf-loader, libavif-gdk-pixbuf")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -8,8 +8,9 @@
 
 #include <array>
 #include <cerrno>
+#include <utility>
 
-#include "common/PosixIo.h"
+#include "common/ReplaceFile.h"
 
 namespace velmora {
 
@@ -140,6 +141,25 @@ std::string WithExtensionFor(std::string name, std::string_view contentType) {
   return name;
 }
 
+std::string WithExtensionOfType(std::string name, std::string_view contentType) {
+  const std::string_view wanted = ExtensionForContentType(contentType);
+  if (wanted.empty()) return name;
+  const std::size_t split = ExtensionStart(name);
+  if (split < name.size()) {
+    g_autofree gchar* have = g_ascii_strdown(name.c_str() + split + 1, -1);
+    // The other names of the usual extensions.
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kAliases{
+        {{"jpeg", "jpg"}, {"jpe", "jpg"}, {"jfif", "jpg"}, {"tiff", "tif"}}};
+    std::string_view own = have;
+    for (const auto& [alias, usual] : kAliases) {
+      if (own == alias) own = usual;
+    }
+    if (own == wanted) return name;
+    name.erase(split);
+  }
+  return name.append(".").append(wanted);
+}
+
 std::string NumberedName(std::string_view name, int n) {
   if (n == 0) return std::string(name);
   const std::size_t split = ExtensionStart(name);
@@ -239,13 +259,7 @@ std::filesystem::path KeepBytes(std::string_view bytes, const std::filesystem::p
                                 std::string_view name, std::error_code& error) {
   const std::filesystem::path temporary = MakeTemporaryFile(folder, error);
   if (error) return {};
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) {
-    error = LastError();
-  } else {
-    error = WriteAll(fd, bytes);
-    if (::close(fd) != 0 && !error) error = LastError();
-  }
+  error = ReplaceFile(temporary, bytes);
   std::filesystem::path kept;
   if (!error) kept = MoveIntoPlace(temporary, folder, name, false, error);
   if (error) ::unlink(temporary.c_str());

@@ -37,6 +37,11 @@ std::string_view ExtensionForContentType(std::string_view contentType);
 // `name` with the content type's extension added when it has no extension of its own.
 std::string WithExtensionFor(std::string name, std::string_view contentType);
 
+// `name` with the extension its bytes' type calls for: a picture of type image/webp named
+// "photo.jpg" is "photo.webp", one named "photo" is "photo.webp"; an extension that is one of the
+// type's own ("jpeg" for image/jpeg) stays, and a type we do not know changes nothing.
+std::string WithExtensionOfType(std::string name, std::string_view contentType);
+
 // The n-th candidate for a name: the name itself for 0, then "name (1).ext", "name (2).ext".
 std::string NumberedName(std::string_view name, int n);
 

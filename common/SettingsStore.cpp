@@ -3,8 +3,6 @@
 #include <glib.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <system_error>
 
 #include "common/XdgFolders.h"
@@ -13,35 +11,19 @@ namespace velmora {
 
 namespace {
 
-struct KeyFileDeleter {
-  void operator()(GKeyFile* file) const { g_key_file_free(file); }
-};
-using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileDeleter>;
-
-struct ErrorDeleter {
-  void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorDeleter>;
-
 enum class LoadResult { kLoaded, kMissing, kNotSettings, kUnreadable };
 
 // Settings files are UTF-8 text; anything else (binary junk, a NUL) is not taken for one, so
 // saving never silently drops what such a file held.
-LoadResult Load(GKeyFile* keys, const std::filesystem::path& file, ErrorPtr& reason) {
-  gchar* contents = nullptr;
+LoadResult Load(GKeyFile* keys, const std::filesystem::path& file, GError** reason) {
+  g_autofree gchar* contents = nullptr;
   gsize length = 0;
-  GError* error = nullptr;
-  if (!g_file_get_contents(file.c_str(), &contents, &length, &error)) {
-    reason.reset(error);
-    return g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ? LoadResult::kMissing
-                                                                    : LoadResult::kUnreadable;
+  if (!g_file_get_contents(file.c_str(), &contents, &length, reason)) {
+    return g_error_matches(*reason, G_FILE_ERROR, G_FILE_ERROR_NOENT) ? LoadResult::kMissing
+                                                                      : LoadResult::kUnreadable;
   }
-  std::unique_ptr<gchar, decltype(&g_free)> owned(contents, &g_free);
-  if (!g_utf8_validate(contents, static_cast<gssize>(length), nullptr)) {
-    return LoadResult::kNotSettings;
-  }
-  if (!g_key_file_load_from_data(keys, contents, length, G_KEY_FILE_KEEP_COMMENTS, &error)) {
-    reason.reset(error);
+  if (!g_utf8_validate(contents, static_cast<gssize>(length), nullptr) ||
+      !g_key_file_load_from_data(keys, contents, length, G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
     return LoadResult::kNotSettings;
   }
   return LoadResult::kLoaded;
@@ -65,16 +47,13 @@ SettingsStore SettingsStore::ForApplication(std::string_view application) {
 
 std::string SettingsStore::GetSetting(std::string_view section, std::string_view key,
                                       std::string_view defaultValue) const {
-  KeyFilePtr keys(g_key_file_new());
-  ErrorPtr reason;
-  if (Load(keys.get(), file_, reason) != LoadResult::kLoaded) return std::string(defaultValue);
+  g_autoptr(GKeyFile) keys = g_key_file_new();
+  g_autoptr(GError) reason = nullptr;
+  if (Load(keys, file_, &reason) != LoadResult::kLoaded) return std::string(defaultValue);
   const std::string group(section);
   const std::string name(key);
-  gchar* value = g_key_file_get_string(keys.get(), group.c_str(), name.c_str(), nullptr);
-  if (value == nullptr) return std::string(defaultValue);
-  std::string result(value);
-  g_free(value);
-  return result;
+  g_autofree gchar* value = g_key_file_get_string(keys, group.c_str(), name.c_str(), nullptr);
+  return value == nullptr ? std::string(defaultValue) : std::string(value);
 }
 
 bool SettingsStore::SaveSetting(std::string_view section, std::string_view key,
@@ -93,9 +72,9 @@ bool SettingsStore::SaveSetting(std::string_view section, std::string_view key,
     return fail("not a name and value a settings file can hold");
   }
 
-  KeyFilePtr keys(g_key_file_new());
-  ErrorPtr reason;
-  switch (Load(keys.get(), file_, reason)) {
+  g_autoptr(GKeyFile) keys = g_key_file_new();
+  g_autoptr(GError) reason = nullptr;
+  switch (Load(keys, file_, &reason)) {
     case LoadResult::kLoaded:
     case LoadResult::kMissing:
       break;
@@ -108,7 +87,8 @@ bool SettingsStore::SaveSetting(std::string_view section, std::string_view key,
       if (error) return fail("it is not a settings file and cannot be moved aside");
       std::fprintf(stderr, "velmora: %s was not a settings file; it is kept as %s\n", file_.c_str(),
                    kept.c_str());
-      keys.reset(g_key_file_new());
+      g_key_file_unref(keys);
+      keys = g_key_file_new();
       break;
     }
     case LoadResult::kUnreadable:
@@ -118,13 +98,10 @@ bool SettingsStore::SaveSetting(std::string_view section, std::string_view key,
   std::error_code error;
   std::filesystem::create_directories(file_.parent_path(), error);
   if (error) return fail(error.message());
-  g_key_file_set_string(keys.get(), group.c_str(), name.c_str(), text.c_str());
-  GError* saveError = nullptr;
+  g_key_file_set_string(keys, group.c_str(), name.c_str(), text.c_str());
   // The key file is written to a temporary file that then replaces the old one.
-  if (!g_key_file_save_to_file(keys.get(), file_.c_str(), &saveError)) {
-    ErrorPtr owned(saveError);
-    return fail(owned->message);
-  }
+  g_clear_error(&reason);  // a missing file's
+  if (!g_key_file_save_to_file(keys, file_.c_str(), &reason)) return fail(reason->message);
   return true;
 }
 

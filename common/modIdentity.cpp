@@ -10,19 +10,8 @@ std::string strProductName;
 std::string strCompanyName;
 std::string strWebsite;
 bool blnUseSkin = false;
-bool blnEndWithWebsiteWindow = false;
-SkinControl* sknShared = nullptr;
-SkinCompanion* objSkinCompanion = nullptr;
 
-namespace {
-
-// The note is in an object file that nothing calls into; referring to its anchor makes the
-// linker bring it into every program that loads the identity.
-[[gnu::used]] const char* const kVersionNoteKeeper = &kVersionNoteAnchor;
-
-}  // namespace
-
-bool ApplyIdentity(const std::optional<VersionRecord>& record, const VersionRecordError& why) {
+bool ApplyIdentity(const std::optional<VersionRecord>& record) {
   blnUseSkin = true;
   if (record) {
     strProductName = record->productName;
@@ -30,23 +19,19 @@ bool ApplyIdentity(const std::optional<VersionRecord>& record, const VersionReco
     strWebsite = record->comments;
     return true;
   }
-  strProductName = kFallbackProductName;
-  strCompanyName = kFallbackCompanyName;
-  strWebsite = kFallbackWebsite;
-  std::fprintf(
-      stderr,
-      "velmora: cannot read the program's version record: %s; using the built-in %s, %s, %s\n",
-      why.message.c_str(), strProductName.c_str(), strCompanyName.c_str(), strWebsite.c_str());
+  // The same fields as the record's, from the project's definition (common/CMakeLists.txt).
+  strProductName = VELMORA_PRODUCT_NAME;
+  strCompanyName = VELMORA_COMPANY_NAME;
+  strWebsite = VELMORA_WEBSITE;
+  std::fprintf(stderr,
+               "velmora: the program carries no version record; using the built-in %s, %s, %s\n",
+               strProductName.c_str(), strCompanyName.c_str(), strWebsite.c_str());
   return false;
 }
 
 void LoadIdentity() {
   static std::once_flag loaded;
-  std::call_once(loaded, [] {
-    VersionRecordError why;
-    const std::optional<VersionRecord> record = ReadLoadedVersionRecord(&why);
-    ApplyIdentity(record, why);
-  });
+  std::call_once(loaded, [] { ApplyIdentity(ReadVersionRecord()); });
 }
 
 }  // namespace velmora

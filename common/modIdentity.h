@@ -1,17 +1,13 @@
-// The product identity and the other run-wide globals that the windows share. The identity comes
-// from the version record the build writes into the executable (common/VersionRecord.h).
+// The product identity the windows share. It comes from the version record the build writes into
+// the executable (common/VersionRecord.h).
 #pragma once
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "common/VersionRecord.h"
 
 namespace velmora {
-
-class SkinControl;
-class SkinCompanion;
 
 // Set by LoadIdentity.
 extern std::string strProductName;  // "Velmora"
@@ -19,28 +15,13 @@ extern std::string strCompanyName;  // "Tarnwick"
 extern std::string strWebsite;      // the maker's website, a bare host name
 extern bool blnUseSkin;             // windows wear the skin
 
-// Set false at start; set by the main window's unload when the website window is still open,
-// so that closing the website window ends the program.
-extern bool blnEndWithWebsiteWindow;
-
-// The skin control every window is skinned through (the splash's), and the skin-support object
-// attached to it; set by the splash's load, never cleared while the program runs.
-extern SkinControl* sknShared;
-extern SkinCompanion* objSkinCompanion;
-
-// The identity used when the executable's version record cannot be read. The build writes the
-// real one from the project's definition; these are only the fallback.
-inline constexpr std::string_view kFallbackProductName = "Velmora";
-inline constexpr std::string_view kFallbackCompanyName = "Tarnwick";
-inline constexpr std::string_view kFallbackWebsite = "www.tarnwick.example";
-
 // Fills the identity globals from the running program's version record and sets blnUseSkin.
 // Only the first call does this; calling it again changes nothing.
 void LoadIdentity();
 
 // Fills the identity globals from `record` and sets blnUseSkin, every time it is called. Without
-// a record it prints one message on standard error that says `why`, and uses the fallback
-// identity. Returns whether the record was used.
-bool ApplyIdentity(const std::optional<VersionRecord>& record, const VersionRecordError& why);
+// a record it uses the built-in identity (the project's, compiled in) and prints one line on
+// standard error that says so. Returns whether the record was used.
+bool ApplyIdentity(const std::optional<VersionRecord>& record);
 
 }  // namespace velmora

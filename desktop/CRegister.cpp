@@ -9,16 +9,35 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/ReplaceFile.h"
 #include "common/XdgFolders.h"
-#include "desktop/AtomicFile.h"
 
 namespace velmora {
 
 namespace {
 
-using desktop::FileDescriptor;
+// An open folder of the store, closed when it goes out of scope.
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
 
 // Prefix of a value's file name: a key-path segment never starts with it on disk.
 constexpr char kValuePrefix = '=';
@@ -219,7 +238,7 @@ bool RegSetString(Hive hive, std::string_view key, std::string_view valueName,
   if (!names || !fileName) return false;
   const FileDescriptor folder = OpenKey(hive, *names, names->size(), true);
   if (!folder.valid()) return false;
-  return !desktop::ReplaceFileAt(folder.get(), *fileName, value);
+  return !ReplaceFileAt(folder.get(), *fileName, value, true);
 }
 
 bool RegDeleteEntry(Hive hive, std::string_view key, std::string_view valueName) {

@@ -15,7 +15,8 @@
 //   - in both, a "%" is written "%25" and a leading "=" of a segment "%3D", and in value names
 //     also "/" is written "%2F", so every name maps to one file name and back, a value can never
 //     be taken for a subkey, and the default value never for a named one;
-//   - names starting "%tmp." or "%gone." are files and folders on their way in or out.
+//   - a value's file name followed by "." and six characters is a value on its way in (the
+//     writer's temporary file), and a folder named "%gone." and more a key on its way out.
 // Key names compare with exact letter case (the store is case-sensitive).
 //
 // Key paths use "\" between segments. A path never leaves its hive's folder: a segment that is

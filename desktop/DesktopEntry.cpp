@@ -1,12 +1,10 @@
 #include "desktop/DesktopEntry.h"
 
-#include <fcntl.h>
+#include <glib.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
+#include "common/ReplaceFile.h"
 #include "common/XdgFolders.h"
-#include "desktop/AtomicFile.h"
 #include "desktop/IEToolsKeys.h"
 
 namespace velmora::desktop {
@@ -22,30 +20,6 @@ constexpr std::string_view kEscapedInQuotes = "\"`$\\";
 
 std::filesystem::path UserApplicationsFolder() {
   return UserFolder(XdgFolder::kData) / "applications";
-}
-
-std::string EscapeEntryValue(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 std::string ExecCommand(const std::filesystem::path& executable) {
@@ -68,30 +42,38 @@ std::optional<std::string> DesktopEntryText(std::string_view productName,
   if (!executable.is_absolute() || executable.native().find('=') != std::string::npos) {
     return std::nullopt;
   }
-  std::string text = "[Desktop Entry]\n";
-  text += "Type=Application\n";
-  text += "Name=" + EscapeEntryValue(productName) + "\n";
-  text += "GenericName=Web Browser\n";
-  text += "Comment=Browse the web and see every page's source and images\n";
+  g_autoptr(GKeyFile) entry = g_key_file_new();
+  if (!g_key_file_load_from_data(entry, kDesktopEntryTemplate, -1, G_KEY_FILE_KEEP_COMMENTS,
+                                 nullptr)) {
+    return std::nullopt;
+  }
+  constexpr const char* kGroup = G_KEY_FILE_DESKTOP_GROUP;
+  g_key_file_set_string(entry, kGroup, G_KEY_FILE_DESKTOP_KEY_NAME,
+                        std::string(productName).c_str());
   // %u: the file or link the desktop opens with Velmora.
-  text += "Exec=" + EscapeEntryValue(ExecCommand(executable)) + " %u\n";
-  text += "TryExec=" + EscapeEntryValue(executable.native()) + "\n";
-  text += "Icon=" + EscapeEntryValue(icon.native()) + "\n";
-  text += "Terminal=false\n";
-  text += "Categories=Network;WebBrowser;\n";
-  text +=
-      "MimeType=text/html;application/xhtml+xml;x-scheme-handler/http;x-scheme-handler/https;\n";
-  text += "StartupNotify=true\n";
+  g_key_file_set_string(entry, kGroup, G_KEY_FILE_DESKTOP_KEY_EXEC,
+                        (ExecCommand(executable) + " %u").c_str());
+  g_key_file_set_string(entry, kGroup, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC, executable.c_str());
+  g_key_file_set_string(entry, kGroup, G_KEY_FILE_DESKTOP_KEY_ICON, icon.c_str());
+  g_autofree gchar* data = g_key_file_to_data(entry, nullptr, nullptr);
+  // A string value holds no control character: the key file writes a tab inside a value as it
+  // is, the entry as its escape (read back the same).
+  std::string text;
+  for (const char* c = data; *c != '\0'; ++c) {
+    if (*c == '\t') {
+      text += "\\t";
+    } else {
+      text += *c;
+    }
+  }
   return text;
 }
 
 bool InstallDesktopEntry(const std::filesystem::path& applicationsFolder, std::string_view text) {
   if (applicationsFolder.empty()) return false;
-  std::error_code ignored;  // the open below tells whether the folder is there
+  std::error_code ignored;  // the write below tells whether the folder is there
   std::filesystem::create_directories(applicationsFolder, ignored);
-  const FileDescriptor folder(
-      ::open(applicationsFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return folder.valid() && !ReplaceFileAt(folder.get(), ietools::kDesktopEntryFile, text);
+  return !ReplaceFile(applicationsFolder / ietools::kDesktopEntryFile, text, true);
 }
 
 bool RemoveDesktopEntry(const std::filesystem::path& applicationsFolder) {

@@ -12,17 +12,18 @@ namespace velmora::desktop {
 // The user's applications folder: "applications" in the XDG data folder (common/XdgFolders.h).
 std::filesystem::path UserApplicationsFolder();
 
-// `text` written as a desktop entry string value: "\" as "\\", and a newline, tab or carriage
-// return as "\n", "\t", "\r".
-std::string EscapeEntryValue(std::string_view text);
+// The entry's text with its name, program and icon still to be filled in
+// (assets/desktop/velmora.desktop.in); the install step fills it in for the installed program.
+extern const char* const kDesktopEntryTemplate;
 
 // The Exec command that runs `executable` with no arguments: the path, in double quotes with "\",
 // """, "`" and "$" escaped when it holds a character the command line reserves, and every "%"
-// doubled (it is not a field code). Not yet escaped as a string value.
+// doubled (it is not a field code). Not yet escaped as a string value (GKeyFile does that).
 std::string ExecCommand(const std::filesystem::path& executable);
 
-// The whole text of the entry, each line ending with "\n"; nothing when no entry can run the
-// executable: its path is not absolute, or it holds "=", which an Exec program path may not.
+// The whole text of the entry: the template with its values set through GLib's key file, each
+// line ending with "\n"; nothing when no entry can run the executable: its path is not absolute,
+// or it holds "=", which an Exec program path may not.
 std::optional<std::string> DesktopEntryText(std::string_view productName,
                                             const std::filesystem::path& executable,
                                             const std::filesystem::path& icon);

@@ -14,16 +14,12 @@ ietools::ProgramPlace CurrentProgramPlace() {
           desktop::UserApplicationsFolder()};
 }
 
-void AddToIETools(std::array<Gtk::MenuItem, 2>& toolsItems) {
-  ietools::AddProgramEntries(CurrentProgramPlace());
-  toolsItems[0].set_sensitive(false);
-  toolsItems[1].set_sensitive(true);
+bool AddToIETools() {
+  return ietools::AddProgramEntries(CurrentProgramPlace());
 }
 
-void RemoveFromIETools(std::array<Gtk::MenuItem, 2>& toolsItems) {
-  ietools::RemoveProgramEntries(desktop::UserApplicationsFolder());
-  toolsItems[1].set_sensitive(false);
-  toolsItems[0].set_sensitive(true);
+bool RemoveFromIETools() {
+  return ietools::RemoveProgramEntries(desktop::UserApplicationsFolder());
 }
 
 }  // namespace velmora

@@ -29,21 +29,26 @@ std::array<ExtensionValue, 8> ExtensionValues(std::string_view productName,
   }};
 }
 
-void AddProgramEntries(const ProgramPlace& place) {
-  if (!place.programFolder.is_absolute()) return;
+bool AddProgramEntries(const ProgramPlace& place) {
+  if (!place.programFolder.is_absolute()) return false;
+  bool written = true;
   for (const ExtensionValue& value :
        ExtensionValues(place.productName, place.programFolder, place.executableBaseName)) {
-    RegSetString(Hive::LocalMachine, kExtensionKey, value.name, value.data);
+    written = RegSetString(Hive::LocalMachine, kExtensionKey, value.name, value.data) && written;
   }
   const std::optional<std::string> entry = desktop::DesktopEntryText(
       place.productName, ProgramFile(place.programFolder, place.executableBaseName),
       ProgramFile(place.programFolder, kDesktopIconFile));
-  if (entry) desktop::InstallDesktopEntry(place.applicationsFolder, *entry);
+  return entry && desktop::InstallDesktopEntry(place.applicationsFolder, *entry) && written;
 }
 
-void RemoveProgramEntries(const std::filesystem::path& applicationsFolder) {
+bool RemoveProgramEntries(const std::filesystem::path& applicationsFolder) {
   RegDeleteEntry(Hive::LocalMachine, kExtensionKey, "");
   desktop::RemoveDesktopEntry(applicationsFolder);
+  std::error_code error;
+  return !RegKeyExists(Hive::LocalMachine, kExtensionKey) &&
+         !std::filesystem::exists(
+             std::filesystem::symlink_status(applicationsFolder / kDesktopEntryFile, error));
 }
 
 }  // namespace velmora::ietools

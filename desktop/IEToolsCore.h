@@ -1,6 +1,6 @@
 // What the two Tools-menu commands write and delete, without the menu: the browser's extension
 // key with its eight values (CRegister.h) and the program's desktop entry (DesktopEntry.h).
-// IETOOLS.h runs these for the running program and switches the menu items.
+// IETOOLS.h runs these for the running program.
 #pragma once
 
 #include <array>
@@ -34,11 +34,12 @@ std::array<ExtensionValue, 8> ExtensionValues(std::string_view productName,
 
 // Writes the eight values with RegSetString in HKEY_LOCAL_MACHINE, one after the other whatever
 // each one returns, then installs the desktop entry. When the program folder is not known (empty
-// or not absolute) nothing is written: a relative path would start nothing.
-void AddProgramEntries(const ProgramPlace& place);
+// or not absolute) nothing is written: a relative path would start nothing. True when every
+// value and the entry were written.
+bool AddProgramEntries(const ProgramPlace& place);
 
 // Deletes the extension key with RegDeleteEntry(LocalMachine, key, "") and the desktop entry
-// from `applicationsFolder`; each may already be gone.
-void RemoveProgramEntries(const std::filesystem::path& applicationsFolder);
+// from `applicationsFolder`; each may already be gone. True when neither is left.
+bool RemoveProgramEntries(const std::filesystem::path& applicationsFolder);
 
 }  // namespace velmora::ietools

@@ -23,6 +23,7 @@
 #include "analysis/AnalyzePage.h"
 #include "analysis/GalleryPage.h"
 #include "analysis/HtmlText.h"
+#include "analysis/LoadedPictures.h"
 #include "analysis/ServedText.h"
 #include "analysis/SourceViews.h"
 #include "analysis/TextSearch.h"
@@ -315,14 +316,71 @@ std::string CheckSourceView(std::string_view record, const std::string& source,
   return {};
 }
 
+// A size as a caption gives it ("812 B", "1.5 KB", "34 KB") names `bytes`: a number below 1024
+// in the largest unit it fits, one decimal below 10 units, off by no more than its rounding.
+bool NamesByteSize(std::string_view text, std::uint64_t bytes) {
+  static constexpr std::array<std::string_view, 7> kUnits{"B", "KB", "MB", "GB", "TB", "PB", "EB"};
+  const std::size_t blank = text.find(' ');
+  if (blank == std::string_view::npos) return false;
+  const std::string number(text.substr(0, blank));
+  const std::string_view unitName = text.substr(blank + 1);
+  std::size_t unit = 0;
+  while (unit < kUnits.size() && kUnits[unit] != unitName) ++unit;
+  if (unit == kUnits.size() || number.empty()) return false;
+  const std::size_t dot = number.find('.');
+  if (dot != std::string::npos && (dot + 2 != number.size() || unit == 0)) return false;
+  for (const char c : number) {
+    if (c != '.' && !g_ascii_isdigit(c)) return false;
+  }
+  const long double value = g_ascii_strtod(number.c_str(), nullptr);
+  if (dot != std::string::npos ? value >= 10 : (unit > 0 && value < 10)) return false;
+  if (value >= 1024 && unit + 1 < kUnits.size()) return false;
+  long double scale = 1;
+  for (std::size_t i = 0; i < unit; ++i) scale *= 1024;
+  const long double off = static_cast<long double>(bytes) / scale - value;
+  return off <= (dot != std::string::npos ? 0.05L : 0.5L) + 1e-9L &&
+         -off <= (dot != std::string::npos ? 0.05L : 0.5L) + 1e-9L;
+}
+
+// The parenthesis of a census picture's caption: its kind, then what is known of it, each once
+// and in this order: the short name of its type, its pixel size, its size in bytes.
+std::string CheckCaptionDetails(std::string_view details, const CensusImage& image) {
+  if (!details.starts_with(" (") || !details.ends_with(")")) return "has no parenthesis";
+  details = details.substr(2, details.size() - 3);
+  std::vector<std::string_view> parts;
+  for (std::size_t comma; (comma = details.find(", ")) != std::string_view::npos;) {
+    parts.push_back(details.substr(0, comma));
+    details.remove_prefix(comma + 2);
+  }
+  parts.push_back(details);
+  std::size_t i = 0;
+  const auto next = [&]() { return i < parts.size() ? parts[i++] : std::string_view("(none)"); };
+  if (next() != KindName(image.kind)) return "does not start with its kind";
+  if (const std::string type = ShortTypeName(image.type); !type.empty() && next() != type) {
+    return "does not name its type " + Quoted(image.type);
+  }
+  const std::string pixels =
+      image.width > 0 && image.height > 0
+          ? std::to_string(image.width) + " \u00D7 " + std::to_string(image.height)
+          : (image.width > 0 ? std::to_string(image.width) + " px wide" : "");
+  if (!pixels.empty() && next() != pixels) return "does not give its pixel size " + pixels;
+  if (image.bytes > 0 && !NamesByteSize(next(), image.bytes)) {
+    return "does not give its " + std::to_string(image.bytes) + " bytes";
+  }
+  if (i != parts.size()) return "says more than it knows";
+  return {};
+}
+
 // One gallery entry at `p`: a link and image of `linked` (when it may be linked), then a caption
-// that is escaped and reads `caption` up to its first " (" when `captionPrefix` is set, or whole.
-// Returns the position after the entry, or a problem.
+// that is escaped and reads `caption`; for a census picture (`image` set), up to its last " ("
+// (of an inline picture, the start of it), then what CheckCaptionDetails asks. Returns the
+// position after the entry, or a problem.
 std::variant<std::size_t, std::string> CheckGalleryEntry(std::string_view record, std::size_t p,
                                                          const std::string& entryName,
                                                          const std::string& linked,
                                                          const std::string& caption,
-                                                         bool captionPrefix) {
+                                                         const CensusImage* image) {
+  const bool captionPrefix = image != nullptr;
   constexpr std::string_view kFile = "imagepage.html";
   constexpr std::string_view kOpen = "<a href='";
   constexpr std::string_view kImage = "><img src='";
@@ -356,7 +414,15 @@ std::variant<std::size_t, std::string> CheckGalleryEntry(std::string_view record
     return entryName + " has a caption that is not escaped: " + Quoted(shown);
   }
   std::string decoded = html::DecodeCharacterReferences(shown);
-  if (captionPrefix) decoded = decoded.substr(0, decoded.rfind(" ("));
+  if (captionPrefix) {
+    const std::size_t open = decoded.rfind(" (");
+    if (open == std::string::npos) return entryName + " has no parenthesis in its caption";
+    if (std::string e = CheckCaptionDetails(std::string_view(decoded).substr(open), *image);
+        !e.empty()) {
+      return entryName + " has a caption that " + e + ": " + Quoted(shown);
+    }
+    decoded.resize(open);
+  }
   const bool same = captionPrefix && caption.starts_with("data:")
                         ? caption.starts_with(decoded.substr(0, decoded.rfind("\u2026")))
                         : decoded == caption;
@@ -373,7 +439,7 @@ std::string CheckGallery(std::string_view record, const ListPairs& lists,
     const std::string entryName =
         "imagepage.html entry " + std::to_string(n) + " (" + Quoted(stored) + ")";
     const std::string linked = HasScheme(stored) ? stored : "http://" + stored;
-    auto next = CheckGalleryEntry(record, p, entryName, linked, stored, false);
+    auto next = CheckGalleryEntry(record, p, entryName, linked, stored, nullptr);
     if (std::holds_alternative<std::string>(next)) return std::get<std::string>(next);
     p = std::get<std::size_t>(next);
   }
@@ -400,11 +466,17 @@ std::string CheckGallery(std::string_view record, const ListPairs& lists,
            " entries: " + Quoted(record.substr(p, 60));
   }
   p += kFurtherImagesHeading.size();
+  std::unordered_set<std::string_view> furtherUrls;
+  for (const CensusImage* image : further) {
+    if (shown.contains(image->url) || !furtherUrls.insert(image->url).second) {
+      return "imagepage.html shows " + Quoted(image->url) + " twice";
+    }
+  }
   std::size_t n = 0;
   for (const CensusImage* image : further) {
     const std::string entryName =
         "imagepage.html census entry " + std::to_string(n++) + " (" + Quoted(image->url) + ")";
-    auto next = CheckGalleryEntry(record, p, entryName, image->url, image->url, true);
+    auto next = CheckGalleryEntry(record, p, entryName, image->url, image->url, image);
     if (std::holds_alternative<std::string>(next)) return std::get<std::string>(next);
     p = std::get<std::size_t>(next);
   }
@@ -445,7 +517,10 @@ std::string CheckLists(const ListPairs& lists) {
   return {};
 }
 
+// `linkedCensus`: the census whose names the source view may link (the page's elements').
+// `sourceLinks`: where source.htm's links stand in the page text.
 std::string CheckFiles(const AnalysisRun& run, const std::string& source,
+                       const std::vector<CensusImage>& linkedCensus,
                        std::vector<LinkRange>& sourceLinks) {
   if (!run.failures.empty()) return "a work file failed: " + run.failures.front();
   if (run.sourceView != workfile::kSourceView || run.gallery != workfile::kGallery) {
@@ -481,8 +556,8 @@ std::string CheckFiles(const AnalysisRun& run, const std::string& source,
     const std::string& content = run.files.at(std::string(name));
     return std::string_view(content).substr(0, content.size() - kCrLf.size());
   };
-  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists, run.census,
-                                      sourceLinks);
+  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists,
+                                      linkedCensus, sourceLinks);
       !e.empty()) {
     return e;
   }
@@ -801,6 +876,96 @@ std::string CompareRuns(const AnalysisRun& a, const AnalysisRun& b) {
   return {};
 }
 
+// What the engine could have loaded for the page, made from a first analysis: the census's
+// pictures (by their own URL, after a redirect, at another size, twice), pair 1's images, the
+// linked images as pictures of every kind only the engine names, and an inline picture. Types
+// and sizes come from a hash of the URL, so the captions meet odd types and every unit.
+std::vector<LoadedPicture> PicturesTheEngineCouldLoad(const AnalysisRun& run) {
+  static constexpr std::array<std::string_view, 8> kTypes{
+      "image/png",     "IMAGE/JPEG; q=1",          "",
+      "image/svg+xml", "application/octet-stream", "image/x-\xC3",
+      "image/heic",    "image/vnd.microsoft.icon"};
+  static constexpr std::array<ImageKind, 6> kOnlyTheEngine{
+      ImageKind::Frame,  ImageKind::Generated,  ImageKind::Icon,
+      ImageKind::Object, ImageKind::Background, ImageKind::Loaded};
+  std::vector<LoadedPicture> loaded;
+  const auto add = [&](const std::string& url, const std::string& requestUrl, ImageKind kind) {
+    const std::size_t hash = std::hash<std::string>{}(url);
+    LoadedPicture picture;
+    picture.url = url;
+    picture.requestUrl = requestUrl;
+    picture.mimeType = kTypes[hash % kTypes.size()];
+    picture.bytes = (hash >> 8) >> ((hash >> 3) % 64);
+    picture.width = static_cast<int>((hash >> 16) % 3000);
+    picture.height = static_cast<int>((hash >> 32) % 2000);
+    if (kind == ImageKind::Frame) picture.frame = "http://frame.example/f.html";
+    picture.kind = kind;
+    loaded.push_back(std::move(picture));
+  };
+  for (std::size_t i = 0; i < run.census.size(); ++i) {
+    const CensusImage& image = run.census[i];
+    if (i % 4 == 1) {
+      add(image.url + (image.url.find('?') == std::string::npos ? "?moved" : "&moved"), image.url,
+          ImageKind::Img);
+    } else if (i % 4 == 2) {
+      if (!image.alsoAt.empty()) add(image.alsoAt.back(), "", ImageKind::Img);
+    } else {
+      add(image.url, "", ImageKind::Img);
+      if (i % 4 == 3) add(image.url, "", ImageKind::Loaded);
+    }
+  }
+  for (const std::string& url : run.lists.Links[kShownImagesPair]) add(url, "", ImageKind::Img);
+  const std::vector<std::string>& linked = run.lists.Links[kLinkedImagesPair];
+  for (std::size_t i = 0; i < linked.size(); ++i) {
+    add(linked[i], "", kOnlyTheEngine[i % kOnlyTheEngine.size()]);
+  }
+  add("data:image/png;base64," + std::string(300, 'A'), "", ImageKind::Loaded);
+  return loaded;
+}
+
+// The analysis of the same page with what the engine loaded (`withLoaded`) against the one
+// without (`plain`): the lists, the source view and pair 1's part of the gallery are the same;
+// the census keeps its entries and names every picture the gallery may show.
+std::string CheckLoadedPictures(const AnalysisRun& plain, const AnalysisRun& withLoaded,
+                                const std::vector<LoadedPicture>& loaded) {
+  for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
+    if (plain.lists.Links[pair] != withLoaded.lists.Links[pair] ||
+        plain.lists.frmList[pair] != withLoaded.lists.frmList[pair]) {
+      return "the engine's pictures change the lists of pair " + std::to_string(pair);
+    }
+  }
+  const std::string sourceView(workfile::kSourceView);
+  if (plain.files.at(sourceView) != withLoaded.files.at(sourceView)) {
+    return "the engine's pictures change source.htm";
+  }
+  const std::string& plainGallery = plain.files.at(std::string(workfile::kGallery));
+  const std::string pairPart = plainGallery.substr(
+      0, std::min(plainGallery.find(kFurtherImagesHeading), plainGallery.size() - kCrLf.size()));
+  if (!withLoaded.files.at(std::string(workfile::kGallery)).starts_with(pairPart)) {
+    return "the engine's pictures change pair 1's part of imagepage.html";
+  }
+  if (withLoaded.census.size() < plain.census.size()) return "the merge loses census pictures";
+  for (std::size_t i = 0; i < plain.census.size(); ++i) {
+    if (withLoaded.census[i].url != plain.census[i].url) {
+      return "the merge changes the census picture " + Quoted(plain.census[i].url);
+    }
+  }
+  std::unordered_set<std::string_view> named;
+  for (const CensusImage& image : withLoaded.census) {
+    named.insert(image.url);
+    named.insert(image.alsoAt.begin(), image.alsoAt.end());
+    // A lazy picture's placeholder is loaded, but no picture of the page.
+    named.insert(image.placeholders.begin(), image.placeholders.end());
+  }
+  for (const LoadedPicture& picture : loaded) {
+    if (StartsWithNoCase(picture.url, "data:") || !IsLinkableUrl(picture.url)) continue;
+    if (!named.contains(picture.url)) {
+      return "the census does not name the loaded picture " + Quoted(picture.url);
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string CopiedText(std::string_view view) {
@@ -849,9 +1014,22 @@ std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::stri
   }
   if (std::string e = CheckLists(first->lists); !e.empty()) return e;
   std::vector<LinkRange> sourceLinks;
-  if (std::string e = CheckFiles(*first, source, sourceLinks); !e.empty()) return e;
+  if (std::string e = CheckFiles(*first, source, first->census, sourceLinks); !e.empty()) return e;
   if (std::string e = CompareRuns(*first, *second); !e.empty()) return e;
-  return CheckViews(*first, bodyHtml, source, servedCharset, sourceLinks);
+  if (std::string e = CheckViews(*first, bodyHtml, source, servedCharset, sourceLinks);
+      !e.empty()) {
+    return e;
+  }
+
+  // Once more with the pictures an engine could have loaded for the page.
+  page.loadedPictures = PicturesTheEngineCouldLoad(*first);
+  const std::optional<AnalysisRun> withLoaded = AnalyzeInFreshFolder(page, false, problem);
+  if (!withLoaded) return problem;
+  std::vector<LinkRange> linksWithLoaded;
+  if (std::string e = CheckFiles(*withLoaded, source, first->census, linksWithLoaded); !e.empty()) {
+    return "with the engine's pictures: " + e;
+  }
+  return CheckLoadedPictures(*first, *withLoaded, page.loadedPictures);
 }
 
 }  // namespace velmora

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "fuzz/AnalysisInvariants.h"
+#include "fuzz/PictureChoiceInvariants.h"
 
 namespace {
 
@@ -69,8 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string_view charset =
       kServedCharsets[(static_cast<std::uint8_t>(input[0]) >> 3) % std::size(kServedCharsets)];
-  const std::string failure =
+  std::string failure =
       velmora::CheckAnalysisInvariants(std::string(body), std::string(url), charset);
+  if (failure.empty()) {
+    failure = velmora::CheckPictureChoiceInvariants(std::string(body), std::string(url));
+  }
   if (!failure.empty()) {
     std::fprintf(stderr, "\n*** invariant broken: %s\n*** page URL: \"%.*s\", served as \"%.*s\"\n",
                  failure.c_str(), static_cast<int>(url.size()), url.data(),

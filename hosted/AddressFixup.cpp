@@ -3,36 +3,29 @@
 
 #include <glib.h>
 
-#include <memory>
+#include <cstring>
 
 namespace velmora {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\n\f\v";
 constexpr std::string_view kHttp = "http://";
 constexpr std::string_view kBlankPage = "about:blank";
 
-struct GFreeDeleter {
-  void operator()(gchar* p) const { g_free(p); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
-
-std::string_view Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(kBlanks);
-  return s.substr(first, last - first + 1);
+// True when the text starts with an RFC 3986 scheme and ":".
+bool StartsWithScheme(const std::string& text) {
+  return g_uri_peek_scheme(text.c_str()) != nullptr;
 }
 
 // The file URI of an absolute path. Characters a URI cannot hold ("#", "?", blanks, non-ASCII
 // bytes) are percent-encoded, so a file named "a#b.html" opens as itself.
 std::string FileUri(const std::string& absolutePath) {
-  GCharPtr uri(g_filename_to_uri(absolutePath.c_str(), nullptr, nullptr));
-  if (uri) return uri.get();
+  if (g_autofree gchar* uri = g_filename_to_uri(absolutePath.c_str(), nullptr, nullptr)) {
+    return uri;
+  }
   // g_filename_to_uri refuses only relative paths; encode the same way by hand as a last resort.
-  GCharPtr escaped(g_uri_escape_string(absolutePath.c_str(), "/", FALSE));
-  return "file://" + std::string(escaped.get());
+  g_autofree gchar* escaped = g_uri_escape_string(absolutePath.c_str(), "/", FALSE);
+  return "file://" + std::string(escaped);
 }
 
 // "~" or "~/rest" with the home folder put in for "~".
@@ -50,17 +43,6 @@ bool IsHomePath(std::string_view text) {
 
 }  // namespace
 
-bool StartsWithScheme(std::string_view text) noexcept {
-  if (text.empty() || !g_ascii_isalpha(text.front())) return false;
-  for (std::size_t i = 1; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == ':') return true;
-    if (!g_ascii_isalpha(c) && !g_ascii_isdigit(c) && c != '+' && c != '-' && c != '.')
-      return false;
-  }
-  return false;  // no ":" at all
-}
-
 bool IsHostAndPort(std::string_view text) noexcept {
   const auto colon = text.find(':');
   if (colon == 0 || colon == std::string_view::npos) return false;
@@ -74,23 +56,24 @@ bool IsHostAndPort(std::string_view text) noexcept {
 }
 
 std::string AddressToUri(std::string_view typed) {
-  const std::string_view text = Trim(typed);
+  std::string text(typed);
+  text.resize(std::strlen(g_strstrip(text.data())));
   if (text.empty()) return std::string(kBlankPage);
-  if (text.front() == '/') return FileUri(std::string(text));
+  if (text.front() == '/') return FileUri(text);
   if (IsHomePath(text)) return FileUri(HomePath(text));
   // Checked before the scheme: "localhost:8765" has the shape of a scheme too.
-  if (IsHostAndPort(text)) return std::string(kHttp) + std::string(text);
-  if (StartsWithScheme(text)) return std::string(text);
-  return std::string(kHttp) + std::string(text);
+  if (IsHostAndPort(text)) return std::string(kHttp) + text;
+  if (StartsWithScheme(text)) return text;
+  return std::string(kHttp) + text;
 }
 
 std::string PathToUri(std::string_view path) {
   if (path.empty()) return std::string(kBlankPage);
   if (path.front() == '/') return FileUri(std::string(path));
-  if (IsHomePath(path) || StartsWithScheme(path)) return AddressToUri(path);
+  if (IsHomePath(path) || StartsWithScheme(std::string(path))) return AddressToUri(path);
   // A relative path is read from the current folder, with "." and ".." taken out.
-  GCharPtr absolute(g_canonicalize_filename(std::string(path).c_str(), nullptr));
-  return FileUri(absolute.get());
+  g_autofree gchar* absolute = g_canonicalize_filename(std::string(path).c_str(), nullptr);
+  return FileUri(absolute);
 }
 
 std::string CommandLineAddress(std::string_view argument) {

@@ -27,10 +27,6 @@ std::string PathToUri(std::string_view path);
 // from the current folder), otherwise what the address box makes of it as typed.
 std::string CommandLineAddress(std::string_view argument);
 
-// True when the text starts with an RFC 3986 scheme and ":" (a letter, then letters, digits,
-// "+", "-" or ".").
-bool StartsWithScheme(std::string_view text) noexcept;
-
 // True when the text reads as "host:port" with an optional path, query or fragment: no "/"
 // before the first ":", and one or more digits after it up to "/", "?", "#" or the end.
 bool IsHostAndPort(std::string_view text) noexcept;

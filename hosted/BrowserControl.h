@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/ImageCensus.h"
+#include "analysis/LoadedPictures.h"
 
 namespace Gtk {
 class Widget;
@@ -45,6 +46,12 @@ class BrowserControl {
   // The picture elements of the page shown, read with Document(): what the image census needs
   // of the live document (the URLs the engine chose, loaded sizes, computed backgrounds).
   virtual const std::vector<ImageElement>& ImageElements() const = 0;
+  // The pictures the engine has loaded for the page shown so far, in every frame, with their
+  // types, sizes and bytes (see hosted/PictureRecord.h); none for a control that keeps no record.
+  virtual std::vector<LoadedPicture> LoadedPictures() const { return {}; }
+  // True when Document() was read from a page that had not finished loading after a while (a
+  // picture that never answers); the read of the finished page follows when it finishes.
+  virtual bool PageStillLoading() const { return false; }
 
   // Find in page, ignoring case and wrapping around at the end: a new text marks its matches and
   // moves to the first; the same text again moves to the next match (the previous one with
@@ -52,10 +59,11 @@ class BrowserControl {
   virtual void Find(const std::string& text, bool backwards) = 0;
   virtual void EndFind() = 0;
 
-  // Saves the picture at `uri` into `folder`, fetched as the page's own requests are (its
-  // cookies), under a safe name that is not taken yet; a server that stops answering is given
-  // up. `done` is called once, later, with the file or why there is none. The function returned
-  // cancels the transfer (`done` still comes).
+  // Saves the picture at `uri` into `folder` under a safe name that is not taken yet: the bytes
+  // the engine holds for it when the page loaded it (no second request; the name's extension
+  // follows the bytes' type), else fetched as the page's own requests are (its cookies), a
+  // server that stops answering given up. `done` is called once, later, with the file or why there
+  // is none. The function returned cancels the transfer (`done` still comes).
   struct SavedFile {
     std::filesystem::path file;
     std::string error;
@@ -77,8 +85,12 @@ class BrowserControl {
   sigc::signal<void(const std::string&)> StatusTextChange;
   sigc::signal<void(long progress, long progressMax)> ProgressChange;
   sigc::signal<void()> DownloadBegin;
-  // Raised when a load has finished and Document() holds its page.
+  // Raised when a load has finished and Document() holds its page (and once before, when the
+  // page is still loading after a while: see PageStillLoading).
   sigc::signal<void()> DownloadComplete;
+  // Raised when the engine has loaded further pictures for the page shown (often; a receiver
+  // that does real work for it waits a little).
+  sigc::signal<void()> PicturesLoaded;
   // Raised when a page is committed (it is now the page shown, titled or not) and each time its
   // title changes.
   sigc::signal<void(const std::string&)> TitleChange;

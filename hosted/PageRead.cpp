@@ -72,4 +72,22 @@ std::vector<ImageElement> ParseImageElements(std::string_view json) {
   return elements;
 }
 
+std::vector<std::string> ParseStringList(std::string_view json) {
+  std::vector<std::string> out;
+  g_autoptr(JsonParser) parser = json_parser_new_immutable();
+  if (!json_parser_load_from_data(parser, json.data(), static_cast<gssize>(json.size()), nullptr)) {
+    return out;
+  }
+  JsonNode* root = json_parser_get_root(parser);
+  JsonArray* array = root && JSON_NODE_HOLDS_ARRAY(root) ? json_node_get_array(root) : nullptr;
+  const guint length = array ? json_array_get_length(array) : 0;
+  for (guint i = 0; i < length; ++i) {
+    JsonNode* node = json_array_get_element(array, i);
+    if (JSON_NODE_HOLDS_VALUE(node) && json_node_get_value_type(node) == G_TYPE_STRING) {
+      out.push_back(Text(json_node_get_string(node)));
+    }
+  }
+  return out;
+}
+
 }  // namespace velmora

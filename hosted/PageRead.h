@@ -3,6 +3,7 @@
 // census.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -11,9 +12,14 @@
 namespace velmora {
 
 extern const char* const kPageReadScript;
+// Runs at the start of every frame and reports what asked for each resource (picture-origins.js).
+extern const char* const kPictureOriginsScript;
 
 // The census records of a page read (see page-read.js). Text that is not JSON gives nothing; a
 // record that is not what the script writes is skipped.
 std::vector<ImageElement> ParseImageElements(std::string_view json);
+
+// A JSON array of strings; what is not a string (or not JSON) gives nothing.
+std::vector<std::string> ParseStringList(std::string_view json);
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <gtkmm/main.h>
 #include <gtkmm/widget.h>
+#include <json-glib/json-glib.h>
 #include <libsoup/soup.h>
 #include <webkit2/webkit2.h>
 
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "common/KeptFiles.h"
 #include "hosted/AddressFixup.h"
 #include "hosted/DownloadJob.h"
 #include "hosted/PageRead.h"
@@ -25,6 +27,16 @@ constexpr const char* kReadWorld = "velmora-page-reader";
 
 constexpr const char* kDefaultCharset = "UTF-8";
 constexpr const char* kDoneText = "Done";
+constexpr const char* kStillLoadingText =
+    "Still loading\u2026 The Source Code and Images tabs show what has arrived so far";
+
+// A page whose document is parsed but whose load has not finished this long after it was shown
+// (a picture that never answers, a stream that never ends) is read and analysed anyway; the
+// read of the finished page follows when it finishes.
+constexpr unsigned kStillLoadingSeconds = 3;
+
+// The channel by which the frames of a page report what they load (picture-origins.js).
+constexpr const char* kPictureChannel = "velmoraPictures";
 
 std::string Text(const gchar* text) {
   return text ? text : "";
@@ -101,6 +113,19 @@ std::string TerminationText(WebKitWebProcessTerminationReason reason) {
   }
 }
 
+// Writes the bytes the engine holds for the picture at `uri` into `folder`, under the URL's name
+// with the extension of the bytes' type, never over a file that is there.
+BrowserControl::SavedFile KeepHeldBytes(GBytes* bytes, const std::string& type,
+                                        const std::string& uri,
+                                        const std::filesystem::path& folder) {
+  gsize length = 0;
+  const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
+  const std::string name = WithExtensionOfType(SafeFileName(FileNameOfUri(uri), "image"), type);
+  std::error_code error;
+  std::filesystem::path kept = KeepBytes(std::string_view(data, length), folder, name, error);
+  return BrowserControl::SavedFile{std::move(kept), error ? error.message() : std::string()};
+}
+
 }  // namespace
 
 // One read of a finished page, as handed to WebKit's callback: it may answer after the control
@@ -109,6 +134,7 @@ struct WebKitBrowserControl::PageRead {
   std::weak_ptr<WebKitBrowserControl*> owner;
   std::uint64_t generation;
   std::uint64_t serial;
+  bool early;
 };
 
 // The handlers of the WebKit signals, named on_<object>_<signal>; `data` is the control.
@@ -128,6 +154,7 @@ struct WebKitBrowserControl::Handlers {
         self.errorPageComing_ = false;
         self.downloadedInstead_ = false;
         self.CancelPageRead();
+        self.StopStillLoadingWatch();
         self.StatusTextChange.emit("Opening " + Text(webkit_web_view_get_uri(view)) + "\u2026");
         self.DownloadBegin.emit();
         break;
@@ -136,10 +163,19 @@ struct WebKitBrowserControl::Handlers {
         break;
       case WEBKIT_LOAD_COMMITTED:
         // The page is now the one shown: its address and title follow even when it has no title
-        // (a title that stays empty raises no notify::title).
+        // (a title that stays empty raises no notify::title). Its pictures start a new record
+        // (the page's own resource may be one: a picture shown on its own).
+        if (self.pictures_) {
+          self.pictures_->Clear();
+          if (WebKitWebResource* main = webkit_web_view_get_main_resource(view)) {
+            self.pictures_->Follow(main);
+          }
+          self.StartStillLoadingWatch();
+        }
         self.TitleChange.emit(Text(webkit_web_view_get_title(view)));
         break;
       case WEBKIT_LOAD_FINISHED:
+        self.StopStillLoadingWatch();
         // The failed load's own FINISHED: the page still shown is the one being left, and the
         // error page that replaces it finishes on its own. Read that one instead.
         if (self.errorPageComing_) {
@@ -277,9 +313,14 @@ struct WebKitBrowserControl::Handlers {
     return FALSE;
   }
 
-  static void on_action_activate(GSimpleAction*, GVariant* uri, gpointer data) {
+  static void on_action_activate(GSimpleAction*, GVariant* variant, gpointer data) {
     WebKitBrowserControl& self = Self(data);
-    self.FollowWithStatus(self.StartDownload(g_variant_get_string(uri, nullptr)), true);
+    const std::string uri = g_variant_get_string(variant, nullptr);
+    if (self.pictures_ && self.pictures_->Holds(uri)) {
+      self.AskAndSaveHeldPicture(uri);
+      return;
+    }
+    self.FollowWithStatus(self.StartDownload(uri), true);
   }
 
   static void on_find_counted_matches(WebKitFindController*, guint count, gpointer data) {
@@ -288,6 +329,36 @@ struct WebKitBrowserControl::Handlers {
 
   static void on_find_failed_to_find_text(WebKitFindController*, gpointer data) {
     Self(data).FindResult.emit(0);
+  }
+
+  // Each resource of the page and its frames, the page's own among them, as it starts loading.
+  static void on_view_resource_load_started(WebKitWebView*, WebKitWebResource* resource,
+                                            WebKitURIRequest*, gpointer data) {
+    WebKitBrowserControl& self = Self(data);
+    if (self.pictures_) self.pictures_->Follow(resource);
+  }
+
+  // A frame's report of what it loads (picture-origins.js), as JSON text.
+  static void on_manager_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                        gpointer data) {
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (jsc_value_is_string(value))
+      Self(data).OnPictureMessage(TakeString(jsc_value_to_string(value)));
+  }
+
+  // The page is still loading a while after it was shown: read what is there once its document
+  // is parsed.
+  static gboolean on_still_loading_timeout(gpointer data) {
+    WebKitBrowserControl& self = Self(data);
+    self.stillLoadingTimer_ = 0;
+    if (webkit_web_view_is_loading(self.view_)) {
+      self.earlyReadWanted_ = true;
+      if (self.pageParsed_) {
+        self.earlyReadWanted_ = false;
+        self.StartPageRead(true);
+      }
+    }
+    return G_SOURCE_REMOVE;
   }
 
   // WebKit's answer to a read. The view outlives the call (WebKit holds it for the call), the
@@ -302,6 +373,7 @@ struct WebKitBrowserControl::Handlers {
       snapshot.bodyHtml = ArrayString(value, 0);
       snapshot.baseUrl = ArrayString(value, 1);
       snapshot.imageElements = ParseImageElements(ArrayString(value, 2));
+      snapshot.generatedUrls = ParseStringList(ArrayString(value, 3));
     } else {
       snapshot.failure = error ? error->message : "the page gave no answer";
     }
@@ -362,11 +434,14 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   saveAsAction_ = g_simple_action_new("save-as", G_VARIANT_TYPE_STRING);
   gtk_widget_show(widget);
   ConnectSignals();
+  if (scripts == PageScripts::kOn) WatchPictures();
 }
 
 WebKitBrowserControl::~WebKitBrowserControl() {
   self_.reset();
   CancelPageRead();
+  StopStillLoadingWatch();
+  StopPictureRecord();
   g_signal_handlers_disconnect_by_data(view_, this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
   g_signal_handlers_disconnect_by_data(engine_.Context(), this);
@@ -394,6 +469,8 @@ void WebKitBrowserControl::ConnectSignals() {
   g_signal_connect(view_, "create", G_CALLBACK(Handlers::on_view_create), this);
   g_signal_connect(view_, "decide-policy", G_CALLBACK(Handlers::on_view_decide_policy), this);
   g_signal_connect(view_, "context-menu", G_CALLBACK(Handlers::on_view_context_menu), this);
+  g_signal_connect(view_, "resource-load-started",
+                   G_CALLBACK(Handlers::on_view_resource_load_started), this);
   g_signal_connect(engine_.Context(), "download-started",
                    G_CALLBACK(Handlers::on_context_download_started), this);
   g_signal_connect(saveAsAction_, "activate", G_CALLBACK(Handlers::on_action_activate), this);
@@ -509,6 +586,22 @@ void WebKitBrowserControl::FollowWithStatus(WebKitDownload* download, bool askUs
 std::function<void()> WebKitBrowserControl::SaveImage(const std::string& uri,
                                                       const std::filesystem::path& folder,
                                                       std::function<void(const SavedFile&)> done) {
+  if (pictures_ && pictures_->Holds(uri)) {
+    // The bytes on screen: no second request, and nothing to wait for but the web process.
+    auto cancelled = std::make_shared<bool>(false);
+    pictures_->Bytes(uri, [this, uri, folder, cancelled, done = std::move(done)](
+                              GBytes* bytes, const std::string& type, const std::string&) {
+      if (*cancelled) {
+        done(SavedFile{{}, "cancelled"});
+      } else if (!bytes) {
+        // The engine let go of them: fetch the picture as any other.
+        SaveImage(uri, folder, done);
+      } else {
+        done(KeepHeldBytes(bytes, type, uri, folder));
+      }
+    });
+    return [cancelled] { *cancelled = true; };
+  }
   DownloadPlan plan;
   plan.folder = folder;
   plan.fallbackName = "image";
@@ -536,10 +629,10 @@ void WebKitBrowserControl::SetVisible(bool visible) {
   gtk_widget_set_visible(GTK_WIDGET(view_), visible);
 }
 
-void WebKitBrowserControl::StartPageRead() {
+void WebKitBrowserControl::StartPageRead(bool early) {
   CancelPageRead();
   pendingRead_ = g_cancellable_new();
-  auto* read = new PageRead{self_, loadGeneration_, ++readSerial_};
+  auto* read = new PageRead{self_, loadGeneration_, ++readSerial_, early};
   webkit_web_view_evaluate_javascript(view_, kPageReadScript, -1, kReadWorld, nullptr, pendingRead_,
                                       Handlers::on_view_page_read, read);
 }
@@ -560,9 +653,174 @@ void WebKitBrowserControl::FinishPageRead(const PageRead& read, PageSnapshotText
   document_ = std::move(snapshot.bodyHtml);
   baseUrl_ = std::move(snapshot.baseUrl);
   imageElements_ = std::move(snapshot.imageElements);
-  StatusTextChange.emit(kDoneText);
+  stillLoading_ = read.early;
+  if (pictures_) pictures_->NoteGenerated(snapshot.generatedUrls);
+  StatusTextChange.emit(read.early ? kStillLoadingText : kDoneText);
   // Last: a handler may navigate again, or even close the window that owns this control.
   DownloadComplete.emit();
+}
+
+std::vector<LoadedPicture> WebKitBrowserControl::LoadedPictures() const {
+  return pictures_ ? pictures_->Pictures() : std::vector<LoadedPicture>();
+}
+
+void WebKitBrowserControl::HeldBytes(const std::string& url,
+                                     std::function<void(const std::string* bytes)> done) {
+  if (!pictures_) {
+    done(nullptr);
+    return;
+  }
+  pictures_->Bytes(url,
+                   [done = std::move(done)](GBytes* bytes, const std::string&, const std::string&) {
+                     if (!bytes) {
+                       done(nullptr);
+                       return;
+                     }
+                     gsize length = 0;
+                     const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
+                     const std::string held(data, length);
+                     done(&held);
+                   });
+}
+
+void WebKitBrowserControl::StopPictureRecord() {
+  if (contentManager_) {
+    g_signal_handlers_disconnect_by_data(contentManager_, this);
+    webkit_user_content_manager_unregister_script_message_handler_in_world(
+        contentManager_, kPictureChannel, kReadWorld);
+    webkit_user_content_manager_remove_script(contentManager_, originsScript_);
+    webkit_user_script_unref(originsScript_);
+    originsScript_ = nullptr;
+    g_clear_object(&contentManager_);
+  }
+  pictures_.reset();
+}
+
+void WebKitBrowserControl::WatchPictures() {
+  pictures_ = std::make_unique<PictureRecord>();
+  pictures_->PictureAdded.connect([this] { PicturesLoaded.emit(); });
+  pictures_->LimitReached.connect([this] {
+    StatusTextChange.emit(
+        "This page shows more than " + std::to_string(PictureRecord::kMaxPictures) +
+        " pictures; the gallery lists the first " + std::to_string(PictureRecord::kMaxPictures));
+  });
+  // The frames' reports come in on the view's content manager, which views made related to this
+  // one share: a report names its page, and only this view's page is taken.
+  WebKitUserContentManager* manager = webkit_web_view_get_user_content_manager(view_);
+  g_signal_connect(manager, (std::string("script-message-received::") + kPictureChannel).c_str(),
+                   G_CALLBACK(Handlers::on_manager_script_message), this);
+  if (!webkit_user_content_manager_register_script_message_handler_in_world(
+          manager, kPictureChannel, kReadWorld)) {
+    // Another control of this content manager listens already: its record is kept, not ours.
+    g_signal_handlers_disconnect_by_data(manager, this);
+    return;
+  }
+  contentManager_ = WEBKIT_USER_CONTENT_MANAGER(g_object_ref(manager));
+  originsScript_ = webkit_user_script_new_for_world(
+      kPictureOriginsScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kReadWorld, nullptr, nullptr);
+  webkit_user_content_manager_add_script(manager, originsScript_);
+}
+
+void WebKitBrowserControl::OnPictureMessage(const std::string& json) {
+  g_autoptr(JsonParser) parser = json_parser_new_immutable();
+  if (!pictures_ ||
+      !json_parser_load_from_data(parser, json.data(), static_cast<gssize>(json.size()), nullptr)) {
+    return;
+  }
+  JsonNode* root = json_parser_get_root(parser);
+  if (!root || !JSON_NODE_HOLDS_OBJECT(root)) return;
+  JsonObject* message = json_node_get_object(root);
+  const std::string page = Text(json_object_get_string_member_with_default(message, "t", ""));
+  const std::string frame = Text(json_object_get_string_member_with_default(message, "f", ""));
+  // A report from the page of another view (a generated pane) is not about this page; a frame
+  // cannot name its page when that is of another origin, so a frame's report is taken.
+  if (frame.empty() && page != LocationURL()) return;
+  if (json_object_get_boolean_member_with_default(message, "parsed", FALSE)) {
+    pageParsed_ = true;
+    if (earlyReadWanted_ && webkit_web_view_is_loading(view_)) {
+      earlyReadWanted_ = false;
+      StartPageRead(true);
+    }
+    return;
+  }
+  JsonNode* member = json_object_get_member(message, "r");
+  JsonArray* reports =
+      member && JSON_NODE_HOLDS_ARRAY(member) ? json_node_get_array(member) : nullptr;
+  const guint length = reports ? json_array_get_length(reports) : 0;
+  for (guint i = 0; i + 1 < length; i += 2) {
+    JsonNode* url = json_array_get_element(reports, i);
+    JsonNode* initiator = json_array_get_element(reports, i + 1);
+    if (!JSON_NODE_HOLDS_VALUE(url) || !JSON_NODE_HOLDS_VALUE(initiator)) continue;
+    pictures_->NoteOrigin(Text(json_node_get_string(url)), Text(json_node_get_string(initiator)),
+                          frame);
+  }
+}
+
+void WebKitBrowserControl::StartStillLoadingWatch() {
+  StopStillLoadingWatch();
+  stillLoadingTimer_ =
+      g_timeout_add_seconds(kStillLoadingSeconds, Handlers::on_still_loading_timeout, this);
+}
+
+void WebKitBrowserControl::StopStillLoadingWatch() {
+  if (stillLoadingTimer_ != 0) g_source_remove(stillLoadingTimer_);
+  stillLoadingTimer_ = 0;
+  pageParsed_ = false;
+  earlyReadWanted_ = false;
+}
+
+void WebKitBrowserControl::AskAndSaveHeldPicture(const std::string& uri) {
+  const std::weak_ptr<WebKitBrowserControl*> owner = self_;
+  const auto report = [owner](const std::string& text) {
+    if (const auto control = owner.lock()) (*control)->StatusTextChange.emit(text);
+  };
+  pictures_->Bytes(uri, [this, owner, report, uri](GBytes* bytes, const std::string& type,
+                                                   const std::string& error) {
+    if (owner.expired()) return;
+    if (!bytes) {
+      report("Could not save the picture: " + error);
+      return;
+    }
+    // The chooser proposes the URL's name with the extension of the bytes, in the download
+    // folder; the file it returns was confirmed by the user when it exists.
+    const std::string name = WithExtensionOfType(SafeFileName(FileNameOfUri(uri), "image"), type);
+    GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+    GtkFileChooserNative* chooser =
+        gtk_file_chooser_native_new("Save As", GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr,
+                                    GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", "_Cancel");
+    GtkFileChooser* files = GTK_FILE_CHOOSER(chooser);
+    gtk_file_chooser_set_do_overwrite_confirmation(files, TRUE);
+    g_mkdir_with_parents(engine_.DownloadFolder().c_str(), 0755);
+    gtk_file_chooser_set_current_folder(files, engine_.DownloadFolder().c_str());
+    gtk_file_chooser_set_current_name(files, name.c_str());
+    const gint answer = gtk_native_dialog_run(GTK_NATIVE_DIALOG(chooser));
+    g_autofree gchar* chosen =
+        answer == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(files) : nullptr;
+    g_object_unref(chooser);
+    if (!chosen || owner.expired()) return;
+    const std::filesystem::path file(chosen);
+    gsize length = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &length));
+    std::error_code failed;
+    const std::filesystem::path temporary = MakeTemporaryFile(file.parent_path(), failed);
+    if (!failed) {
+      GError* written = nullptr;
+      if (!g_file_set_contents(temporary.c_str(), data, static_cast<gssize>(length), &written)) {
+        failed = std::make_error_code(std::errc::io_error);
+        g_clear_error(&written);
+      }
+    }
+    if (!failed) {
+      MoveIntoPlace(temporary, file.parent_path(), file.filename().string(), true, failed);
+      if (failed) std::filesystem::remove(temporary);
+    } else if (!temporary.empty()) {
+      std::filesystem::remove(temporary);
+    }
+    report(failed ? "Could not save " + file.filename().string() + ": " + failed.message()
+                  : "Saved " + file.filename().string() + " in " +
+                        file.parent_path().filename().string());
+  });
 }
 
 }  // namespace velmora

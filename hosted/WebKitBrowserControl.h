@@ -3,7 +3,9 @@
 // BrowserControl. When a page finishes loading, its body is read in a script world of our own
 // (a page script cannot change what we read) and kept as the snapshot behind Document() and
 // BaseURL(); DownloadComplete follows that read. The same read takes the image census of the
-// live document (ImageElements()). A response the engine cannot show, and the context menu's
+// live document (ImageElements()). A control whose pages run their scripts keeps the engine's
+// record of the page's pictures (LoadedPictures(), PictureRecord), and reads a page that is still
+// loading after a few seconds anyway. A response the engine cannot show, and the context menu's
 // "Save ... As" items, become downloads (DownloadJob) whose progress and outcome go to the
 // status text.
 #pragma once
@@ -15,11 +17,14 @@
 
 #include "hosted/BrowserControl.h"
 #include "hosted/BrowserEngine.h"
+#include "hosted/PictureRecord.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _GCancellable GCancellable;
 typedef struct _GSimpleAction GSimpleAction;
 typedef struct _WebKitDownload WebKitDownload;
+typedef struct _WebKitUserContentManager WebKitUserContentManager;
+typedef struct _WebKitUserScript WebKitUserScript;
 
 namespace velmora {
 
@@ -55,6 +60,8 @@ class WebKitBrowserControl : public BrowserControl {
   std::string Document() const override { return document_; }
   std::string BaseURL() const override { return baseUrl_; }
   const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
+  std::vector<LoadedPicture> LoadedPictures() const override;
+  bool PageStillLoading() const override { return stillLoading_; }
 
   void Find(const std::string& text, bool backwards) override;
   void EndFind() override;
@@ -66,6 +73,15 @@ class WebKitBrowserControl : public BrowserControl {
   bool Visible() const override;
   void SetVisible(bool visible) override;
   Gtk::Widget& Widget() override;
+
+  // The bytes the engine holds for a picture of the page (see PictureRecord): `done` gets them
+  // later, or nullptr when it holds none.
+  void HeldBytes(const std::string& url, std::function<void(const std::string* bytes)> done);
+
+  // The engine's record of the page's pictures; null when the control keeps none.
+  const PictureRecord* Pictures() const noexcept { return pictures_.get(); }
+  // Keeps no record from now on (to measure what the record costs).
+  void StopPictureRecord();
 
   // The WebKit view itself, for what the interface does not cover.
   WebKitWebView* View() const noexcept { return view_; }
@@ -79,6 +95,7 @@ class WebKitBrowserControl : public BrowserControl {
     std::string bodyHtml;
     std::string baseUrl;
     std::vector<ImageElement> imageElements;
+    std::vector<std::string> generatedUrls;
     std::string failure;
   };
 
@@ -86,8 +103,16 @@ class WebKitBrowserControl : public BrowserControl {
   void LoadUri(const std::string& uri);
   // Starts reading the body and base URL of the page that just finished; a read started
   // earlier is cancelled, so only the newest one is kept.
-  void StartPageRead();
+  // `early`: the page is still loading (see kStillLoadingSeconds).
+  void StartPageRead(bool early = false);
   void CancelPageRead();
+  // The record of pictures: the frames' reports, and the page that keeps loading.
+  void WatchPictures();
+  void OnPictureMessage(const std::string& json);
+  void StartStillLoadingWatch();
+  void StopStillLoadingWatch();
+  // Saves the bytes the record holds for a picture where a file chooser says.
+  void AskAndSaveHeldPicture(const std::string& uri);
   // Keeps what a read brought back, unless a newer load or read has made it stale, and raises
   // DownloadComplete.
   void FinishPageRead(const PageRead& read, PageSnapshotText snapshot);
@@ -115,6 +140,16 @@ class WebKitBrowserControl : public BrowserControl {
   std::string document_;
   std::string baseUrl_;
   std::vector<ImageElement> imageElements_;
+  bool stillLoading_ = false;
+
+  // The engine's record of the page's pictures; null for a control whose pages run no scripts
+  // (the generated panes).
+  std::unique_ptr<PictureRecord> pictures_;
+  WebKitUserContentManager* contentManager_ = nullptr;  // ours to unregister from
+  WebKitUserScript* originsScript_ = nullptr;
+  bool pageParsed_ = false;       // the page's document has been parsed
+  bool earlyReadWanted_ = false;  // read as soon as it is parsed: it keeps loading
+  unsigned stillLoadingTimer_ = 0;
 
   // The page of the engine's warmed-up view, when this control took that view over; cleared by
   // the first load.

@@ -1,12 +1,14 @@
 // Velmora's read of a finished page. It runs in a script world of Velmora's own, so the page's
 // scripts can neither see it nor change the getters it reads with. It returns
-// [body outerHTML or '', base URI or '', image census as JSON].
+// [body outerHTML or '', base URI or '', image census as JSON, the URLs drawn by a CSS `content`
+// (pseudo-elements) as JSON].
 //
 // The census lists the picture elements of the document with what the engine knows of them;
 // the browser turns them into the gallery's further images (analysis/ImageCensus.h). One record
 // per element: {t: element name, u: URL the engine chose, w, h: its loaded size,
 // a: [attribute name, value, ...], s: srcsets of the <source>s of its <picture>,
-// b: computed background-image}.
+// b: computed background-image}. The page's icons (<link rel~=icon>), <object>s and <embed>s are
+// records too.
 (function () {
   'use strict';
   // The walk over every element's computed style stops after this long (a page of 100,000
@@ -17,12 +19,13 @@
   var body = document.body;
   var html = body ? body.outerHTML : '';
   var census = '[]';
+  var generated = [];
   try {
     census = JSON.stringify(takeCensus());
   } catch (e) {
     // The census adds to the page read; it never takes the page away.
   }
-  return [html, document.baseURI || '', census];
+  return [html, document.baseURI || '', census, JSON.stringify(generated)];
 
   function takeCensus() {
     var started = performance.now();
@@ -73,6 +76,13 @@
     each('image', function (image) { if (image.namespaceURI === SVG) record(image, ''); });
     each('[data-bg],[data-background],[data-background-image],[data-bg-src]',
          function (el) { record(el, ''); });
+    each('link[rel]', function (link) {
+      if (/(^|\s)icon(\s|$)/i.test(link.rel) || /(^|\s)apple-touch-icon/i.test(link.rel)) {
+        record(link, link.href);
+      }
+    });
+    each('object[data]', function (object) { record(object, object.data); });
+    each('embed[src]', function (embed) { record(embed, embed.src); });
     backgrounds(started, record);
     return records;
   }
@@ -80,6 +90,19 @@
   // Computed backgrounds, of the elements that the readable style sheets and the style
   // attributes give one; when a style sheet cannot be read (another origin's), of every element
   // until the budget runs out.
+  // The URLs of a style sheet's `content` declarations, resolved against the sheet.
+  function noteGenerated(value, sheetUrl) {
+    var pattern = /url\(\s*(['"]?)(.*?)\1\s*\)/g;
+    var match;
+    while ((match = pattern.exec(value)) !== null) {
+      try {
+        generated.push(new URL(match[2], sheetUrl || document.baseURI).href);
+      } catch (e) {
+        // Not a URL: nothing is drawn from it.
+      }
+    }
+  }
+
   function backgrounds(started, record) {
     var seen = new Set();
     function check(el) {
@@ -90,7 +113,7 @@
     }
     var selectors = [];
     var unreadable = false;
-    function walkRules(list) {
+    function walkRules(list, sheetUrl) {
       for (var i = 0; i < list.length; i++) {
         var rule = list[i];
         if (rule.styleSheet) {
@@ -100,8 +123,10 @@
         if (rule.selectorText !== undefined && rule.style) {
           var image = rule.style.getPropertyValue('background-image');
           if (image && image.indexOf('url(') >= 0) selectors.push(rule.selectorText);
+          var content = rule.style.getPropertyValue('content');
+          if (content && content.indexOf('url(') >= 0) noteGenerated(content, sheetUrl);
         }
-        if (rule.cssRules) walkRules(rule.cssRules);  // @media, @supports
+        if (rule.cssRules) walkRules(rule.cssRules, sheetUrl);  // @media, @supports
       }
     }
     function walkSheet(sheet) {
@@ -111,7 +136,7 @@
       } catch (e) {
         list = null;
       }
-      if (list) walkRules(list); else unreadable = true;
+      if (list) walkRules(list, sheet.href); else unreadable = true;
     }
     for (var s = 0; s < document.styleSheets.length; s++) walkSheet(document.styleSheets[s]);
     for (var k = 0; k < selectors.length; k++) {

@@ -1,22 +1,18 @@
 #include "mainwindow/Form1.h"
 
-#include <gdk/gdkkeysyms.h>
 #include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
-#include <gtkmm/image.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
+#include <initializer_list>
 
 #include "analysis/GalleryPage.h"
 #include "analysis/UrlHelpers.h"
 #include "common/KeptFiles.h"
 #include "common/modIdentity.h"
-#include "hosted/CompactControls.h"
-#include "hosted/Twips.h"
+#include "mainwindow/Shortcuts.h"
 #include "skin/modSkin.h"
 
 namespace velmora {
@@ -31,16 +27,8 @@ constexpr const char* kCompactCss =
     "notebook.tabstrip tab { padding: 2px 10px; min-height: 0; }"
     "entry.address-label { background: transparent; box-shadow: none; border: none; }";
 
-struct ButtonDesign {
-  Gtk::Button Form1::*button;
-  const char* caption;
-  const char* tooltip;
-  const char* icon;  // from the desktop icon theme; nullptr for a button without picture
-  float left, top, width, height;
-  bool pictureAbove;  // else beside the caption, at the height of the address row
-};
-
-constexpr ButtonDesign kButtons[] = {
+// The address row is 315 twips high: its Go button shows its picture beside the caption.
+constexpr ButtonDesign<Form1> kButtons[] = {
     {&Form1::cmbBack, "Back", "Back", "go-previous", 60, 60, 915, 500, true},
     {&Form1::cmdForward, "Forward", "Forward", "go-next", 1020, 60, 915, 500, true},
     {&Form1::cmdStop, "Stop", "Stop", "process-stop", 1980, 60, 915, 500, true},
@@ -49,8 +37,8 @@ constexpr ButtonDesign kButtons[] = {
      true},
     {&Form1::Command1, "Send to Browser", "Send Page to Browser Tab", "go-jump", 5640, 60, 1695,
      500, true},
-    {&Form1::cmdWebsite, "", nullptr, nullptr, kWebsiteLeft, kWebsiteTop, 0, kWebsiteHeight, false},
-    {&Form1::cmdGo, "Go", "Go!", "go-jump", 0, kAddressTop, kGoWidth, kAddressHeight, false},
+    {&Form1::cmdWebsite, "", nullptr, nullptr, kWebsiteLeft, kWebsiteTop, 0, kWebsiteHeight},
+    {&Form1::cmdGo, "Go", "Go!", "go-jump", 0, kAddressTop, kGoWidth, kAddressHeight},
 };
 
 struct TabDesign {
@@ -76,7 +64,6 @@ Form1::Form1(Form1Parts parts)
       workFiles_(std::move(parts.workFiles)),
       fileDialog_(std::move(parts.fileDialog)),
       seams_(parts.seams),
-      endProgram_(std::move(parts.endProgram)),
       firstAddress_(std::move(parts.firstAddress)),
       downloadFolder_(parts.downloadFolder.empty() ? DefaultDownloadFolder()
                                                    : std::move(parts.downloadFolder)) {
@@ -87,7 +74,6 @@ Form1::Form1(Form1Parts parts)
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
   set_title("Form1");
   BuildControls();
-  BuildFindBar();
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;
@@ -99,11 +85,7 @@ Form1::Form1(Form1Parts parts)
 }
 
 Form1::~Form1() {
-  resizeIdle_.disconnect();
-}
-
-int Form1::Pixels(float twips) const {
-  return TwipsToPixels(*this, twips);
+  galleryRefresh_.disconnect();
 }
 
 void Form1::BuildControls() {
@@ -111,14 +93,10 @@ void Form1::BuildControls() {
   css->load_from_data(kCompactCss);
   Gtk::StyleContext::add_provider_for_screen(get_screen(), css,
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  for (const ButtonDesign& design : kButtons) {
-    Gtk::Button& button = this->*design.button;
-    // The address row is 315 twips high: its Go button shows a 16 x 16 picture.
-    MakePictureButton(button, design.caption, design.tooltip, design.icon,
-                      design.pictureAbove ? 24 : 16, design.pictureAbove);
-    client_.put(button, Pixels(design.left), Pixels(design.top));
-    if (design.width > 0) button.set_size_request(Pixels(design.width), Pixels(design.height));
-  }
+  MakeButtons<Form1>(*this, kButtons, [this](Gtk::Widget& button, const TwipRect& place) {
+    client_.put(button, Pixels(place.left), Pixels(place.top));
+    if (place.width > 0) button.set_size_request(Pixels(place.width), Pixels(place.height));
+  });
 
   // "URL:" is a borderless, read-only text box in the button-face colour.
   Text1.set_text("URL:");
@@ -143,6 +121,7 @@ void Form1::BuildControls() {
   SkinLabel1.push_back(std::make_unique<SkinLabel>());
   SkinLabel1[0]->set_no_show_all(true);
   client_.put(*SkinLabel1[0], 0, 0);
+  client_.put(findBar, 0, 0);
 
   // The status bar: docked at the bottom, its panels and the (hidden) progress bar inside.
   sb1.set_size_request(-1, Pixels(kStatusBarHeight));
@@ -157,80 +136,29 @@ void Form1::BuildControls() {
 }
 
 void Form1::BuildMenus() {
-  struct MenuDesign {
-    Gtk::MenuItem* top;
-    const char* caption;
-    Gtk::MenuItem* items;
-    std::size_t count;
-    std::array<const char*, 6> captions;
-  };
-  const MenuDesign menus[] = {
-      {&mnuFile,
-       "File",
-       mnuFileItem.data(),
-       mnuFileItem.size(),
-       {"Open", "Exit", "Save Images\u2026"}},
-      {&mnuGo,
-       "Go",
-       mnuGoItem.data(),
-       mnuGoItem.size(),
-       {"Back", "Forward", "Stop", "Refresh", "Back a Directory", "Send Page to Browser Tab"}},
-      {&mnuView,
-       "View",
-       mnuViewItem.data(),
-       mnuViewItem.size(),
-       {"Browser", "Source Code", "Images", "Website"}},
-      {&mnuTools,
-       "Tools",
-       mnuToolsItem.data(),
-       mnuToolsItem.size(),
-       {"Add program to IE Tools Menu", "Remove Program from IE Tools Menu"}},
-      {&mnuHelp, "Help", mnuHelpItem.data(), mnuHelpItem.size(), {"View Help"}},
-      {&mnuAbout, "About", mnuAboutItem.data(), mnuAboutItem.size(), {"About this software"}},
-  };
-  for (std::size_t m = 0; m < std::size(menus); ++m) {
-    const MenuDesign& design = menus[m];
-    design.top->set_label(design.caption);
-    design.top->set_use_underline(false);
-    for (std::size_t i = 0; i < design.count; ++i) {
-      design.items[i].set_label(design.captions[i]);
-      design.items[i].set_use_underline(false);
-      menus_[m].append(design.items[i]);
+  std::size_t m = 0;
+  const auto addMenu = [&](Gtk::MenuItem& top, const char* caption, auto& items,
+                           std::initializer_list<const char*> captions) {
+    top.set_label(caption);
+    top.set_use_underline(false);
+    for (std::size_t i = 0; i < items.size() && i < captions.size(); ++i) {
+      items[i].set_label(captions.begin()[i]);
+      items[i].set_use_underline(false);
+      menus_[m].append(items[i]);
     }
-    design.top->set_submenu(menus_[m]);
-    menuBar.append(*design.top);
-  }
+    top.set_submenu(menus_[m++]);
+    menuBar.append(top);
+  };
+  addMenu(mnuFile, "File", mnuFileItem, {"Open", "Exit", "Save Images\u2026"});
+  addMenu(mnuGo, "Go", mnuGoItem,
+          {"Back", "Forward", "Stop", "Refresh", "Back a Directory", "Send Page to Browser Tab"});
+  addMenu(mnuView, "View", mnuViewItem, {"Browser", "Source Code", "Images", "Website"});
+  addMenu(mnuTools, "Tools", mnuToolsItem,
+          {"Add program to IE Tools Menu", "Remove Program from IE Tools Menu"});
+  addMenu(mnuHelp, "Help", mnuHelpItem, {"View Help"});
+  addMenu(mnuAbout, "About", mnuAboutItem, {"About this software"});
   // Save Images sits above Exit; the items keep their indexes.
   menus_[0].reorder_child(mnuFileItem[2], 1);
-}
-
-void Form1::BuildFindBar() {
-  const auto iconButton = [](Gtk::Button& button, const char* icon, const char* tooltip) {
-    button.set_image_from_icon_name(icon, Gtk::ICON_SIZE_MENU);
-    button.set_tooltip_text(tooltip);
-    button.set_relief(Gtk::RELIEF_NONE);
-    button.set_can_focus(false);
-  };
-  iconButton(cmdFindPrevious, "go-up", "Previous match (Shift+F3)");
-  iconButton(cmdFindNext, "go-down", "Next match (F3)");
-  iconButton(cmdFindClose, "window-close", "Close the find bar (Escape)");
-  txtFind.set_placeholder_text("Find in page");
-  txtFind.set_width_chars(30);
-  lblFindCount.set_has_frame(false);
-  lblFindCount.set_editable(false);
-  lblFindCount.set_can_focus(false);
-  lblFindCount.set_width_chars(22);
-  lblFindCount.get_style_context()->add_class("address-label");
-  findBar.set_border_width(2);
-  findBar.pack_start(txtFind, Gtk::PACK_SHRINK);
-  findBar.pack_start(cmdFindPrevious, Gtk::PACK_SHRINK);
-  findBar.pack_start(cmdFindNext, Gtk::PACK_SHRINK);
-  findBar.pack_start(lblFindCount, Gtk::PACK_SHRINK, 6);
-  findBar.pack_end(cmdFindClose, Gtk::PACK_SHRINK);
-  findBar.show_all();
-  findBar.set_no_show_all(true);
-  findBar.hide();
-  client_.put(findBar, 0, 0);
 }
 
 void Form1::ConnectEvents() {
@@ -264,6 +192,14 @@ void Form1::ConnectEvents() {
     pane.ProgressChange.connect(
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
     pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
+    if (i == 0) {
+      pane.PicturesLoaded.connect([this] { wb_PicturesLoaded(); });
+      // A new load: the pictures that arrive belong to the next analysis.
+      pane.DownloadBegin.connect([this] {
+        analysedPage_ = false;
+        galleryRefresh_.disconnect();
+      });
+    }
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
     // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
@@ -277,45 +213,17 @@ void Form1::ConnectEvents() {
           return HandleZoomScroll(dy, event->state);
         },
         false);
+    pane.FindResult.connect([this, &pane](unsigned matches) { findBar.ShowCount(pane, matches); });
   }
+  findBar.signal_show().connect([this] { PlacePanes(); });
+  findBar.signal_hide().connect([this] { PlacePanes(); });
 
-  // Sizes are changed after the allocation that reported the new window size, not inside it.
-  client_.signal_size_allocate().connect([this](Gtk::Allocation&) {
-    if (!resizeIdle_.connected()) {
-      resizeIdle_ = Glib::signal_idle().connect([this] {
-        Form_Resize();
-        return false;
-      });
-    }
-  });
+  FollowResize(client_, [this] { Form_Resize(); });
   // After the focused widget: a web page gets each key first (WebKit hands back what the page
   // did not take), and the shortcuts act on the rest.
   signal_key_press_event().connect(
       [this](GdkEventKey* event) { return HandleShortcut(event->keyval, event->state); }, true);
 
-  for (int i = 0; i < 3; ++i) {
-    wb(i).FindResult.connect([this, i](unsigned matches) { ShowFindCount(i, matches); });
-  }
-  txtFind.signal_search_changed().connect([this] {
-    if (findPane_ >= 0) wb(findPane_).Find(txtFind.get_text(), false);
-  });
-  txtFind.signal_key_press_event().connect(
-      [this](GdkEventKey* event) {
-        const guint mods = event->state & gtk_accelerator_get_default_mod_mask();
-        if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) {
-          FindAgain(mods == GDK_SHIFT_MASK);
-          return true;
-        }
-        if (event->keyval == GDK_KEY_Escape && mods == 0) {
-          CloseFindBar();
-          return true;
-        }
-        return false;
-      },
-      false);
-  cmdFindPrevious.signal_clicked().connect([this] { FindAgain(true); });
-  cmdFindNext.signal_clicked().connect([this] { FindAgain(false); });
-  cmdFindClose.signal_clicked().connect([this] { CloseFindBar(); });
   signal_delete_event().connect(sigc::mem_fun(*this, &Form1::on_delete));
 }
 
@@ -350,13 +258,10 @@ void Form1::Form_Resize() {
   const Gtk::Allocation client = client_.get_allocation();
   const int width = client.get_width();
   const int height = client.get_height() + sb1.get_allocated_height();
-  if (width == arrangedWidth_ && height == arrangedHeight_) return;
-  arrangedWidth_ = width;
-  arrangedHeight_ = height;
+  if (!NewSize(width, height)) return;
   // The layout works from the outer size; the frame, caption and menu bar it reserves are the
   // part of the window outside the client area and the status bar.
-  ApplyLayout(
-      ArrangeControls(PixelsToTwips(*this, width), PixelsToTwips(*this, height) + kFrameReserve));
+  ApplyLayout(ArrangeControls(Twips(width), Twips(height) + kFrameReserve));
 }
 
 void Form1::ApplyLayout(const MainWindowLayout& l) {
@@ -403,15 +308,9 @@ void Form1::Form_Unload() {
   seams_->UnloadHelp();
   seams_->UnloadSplash();
   StopAllPanes();
-  if (!seams_->WebsiteShowing()) {
-    if (blnUseSkin) seams_->EndSkinCompanion();
-    hide();
-    if (endProgram_) endProgram_();
-    return;
-  }
-  // The website window outlives this one; closing it ends the program.
-  blnEndWithWebsiteWindow = true;
   hide();
+  // The program ends now, or later with the website window while that one is open.
+  seams_->MainWindowClosed();
 }
 
 bool Form1::on_delete(GdkEventAny*) {
@@ -425,7 +324,7 @@ void Form1::ShowActiveTab(int index) {
   if (index < 0 || index > 2) return;
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   wb(index).SetVisible(true);
-  FollowActivePaneWithFind();
+  findBar.Follow(&wb(index));
 }
 
 void Form1::SelectTab(int index) {
@@ -433,7 +332,7 @@ void Form1::SelectTab(int index) {
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   TabStrip1.set_current_page(index);
   wb(index).SetVisible(true);
-  FollowActivePaneWithFind();
+  findBar.Follow(&wb(index));
 }
 
 void Form1::TabStrip1_Click() {
@@ -535,33 +434,12 @@ void Form1::SaveImages() {
     saveImages_->present();
     return;
   }
-  std::vector<std::string> urls =
-      GalleryImageUrls(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census);
-  if (urls.empty()) {
-    sb1.SetPanelText(1, "The page shows no images to save");
-    return;
-  }
-  std::string host;
-  if (GUri* uri = g_uri_parse(wb(0).LocationURL().c_str(), G_URI_FLAGS_NONE, nullptr)) {
-    host = g_uri_get_host(uri) ? g_uri_get_host(uri) : "";
-    g_uri_unref(uri);
-  }
-  // The chooser opens in the download folder, made when missing.
-  g_mkdir_with_parents(downloadFolder_.c_str(), 0755);
-  const std::optional<std::filesystem::path> folder =
-      fileDialog_->ShowSaveFolder(*this, downloadFolder_ / SafeFileName(host, "Images"));
-  if (!folder) return;
-  std::error_code error;
-  if (g_mkdir_with_parents(folder->c_str(), 0755) != 0 ||
-      !std::filesystem::is_directory(*folder, error)) {
-    sb1.SetPanelText(1, "Could not make the folder " + folder->string() + ": " +
-                            std::strerror(errno != 0 ? errno : ENOTDIR));
-    return;
-  }
-  saveImages_.reset();
-  saveImages_ = std::make_unique<SaveImagesWindow>(
-      wb(0), std::move(urls), *folder,
-      [this](const std::string& summary) { sb1.SetPanelText(1, summary); });
+  std::unique_ptr<SaveImagesWindow> window = SaveImagesWindow::Ask(
+      *this, *fileDialog_, wb(0),
+      GalleryImageUrls(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census),
+      downloadFolder_, [this](const std::string& text) { sb1.SetPanelText(1, text); });
+  if (!window) return;
+  saveImages_ = std::move(window);
   saveImages_->set_transient_for(*this);
   if (blnUseSkin) seams_->SkinWindow(*saveImages_);
   saveImages_->show();
@@ -601,8 +479,15 @@ void Form1::mnuViewItem_Click(int index) {
 }
 
 void Form1::mnuToolsItem_Click(int index) {
-  if (index == 0) seams_->AddToIETools();
-  if (index == 1) seams_->RemoveFromIETools();
+  if (index != 0 && index != 1) return;
+  const bool done = index == 0 ? seams_->AddToIETools() : seams_->RemoveFromIETools();
+  // The command just given is spent and the other one offered, whatever came of it.
+  mnuToolsItem[0].set_sensitive(index == 1);
+  mnuToolsItem[1].set_sensitive(index == 0);
+  if (!done) {
+    sb1.SetPanelText(1, index == 0 ? "Could not add " + strProductName + " to the Tools menu"
+                                   : "Could not remove " + strProductName + " from the Tools menu");
+  }
 }
 
 void Form1::mnuHelpItem_Click(int) {
@@ -636,104 +521,51 @@ void Form1::wb_TitleChange(int index, const std::string&) {
   set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
 }
 
+void Form1::wb_PicturesLoaded() {
+  // Pictures that arrive after the analysis (a timer, the page's lazy loader as the user
+  // scrolls) join the gallery at most once a second; until the first analysis of the page they
+  // wait for it.
+  if (!analysedPage_ || galleryRefresh_.connected()) return;
+  galleryRefresh_ = Glib::signal_timeout().connect(
+      [this] {
+        RefreshGallery();
+        return false;
+      },
+      kGalleryRefreshMs);
+}
+
+void Form1::RefreshGallery() {
+  std::vector<CensusImage> merged = census;
+  MergeLoadedPictures(merged, wb(0).LoadedPictures());
+  const std::string before =
+      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census);
+  const std::string after =
+      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], merged);
+  census = std::move(merged);
+  if (after == before) return;
+  // The same file again: the pane keeps its scroll position when it reloads it.
+  if (!WriteGalleryPage(lists, workFiles_, census)) wb(2).Refresh();
+}
+
 bool Form1::AnalyzePage() {
   BrowserControl& page = wb(0);
-  AnalysisResult views = velmora::AnalyzePage(
-      PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(), page.ImageElements()},
-      workFiles_, lists);
+  galleryRefresh_.disconnect();
+  AnalysisResult views =
+      velmora::AnalyzePage(PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(),
+                                        page.ImageElements(), page.LoadedPictures()},
+                           workFiles_, lists);
   census = std::move(views.census);
+  analysedPage_ = true;
   wb(1).Navigate(views.sourceView.string());
   wb(2).Navigate(views.gallery.string());
   return true;
 }
 
-// ---- Find in page --------------------------------------------------------------------------
-
-void Form1::ShowFindBar() {
-  findPane_ = ActivePane();
-  if (findPane_ < 0) return;
-  if (!findBar.get_visible()) {
-    findBar.show();
-    PlacePanes();
-  }
-  txtFind.grab_focus();
-  txtFind.select_region(0, -1);
-  // A new search from the top of the page.
-  wb(findPane_).EndFind();
-  if (!txtFind.get_text().empty()) wb(findPane_).Find(txtFind.get_text(), false);
-}
-
-void Form1::FindAgain(bool backwards) {
-  if (!findBar.get_visible() || findPane_ < 0) {
-    ShowFindBar();
-    return;
-  }
-  wb(findPane_).Find(txtFind.get_text(), backwards);
-}
-
-void Form1::CloseFindBar() {
-  if (!findBar.get_visible()) return;
-  findBar.hide();
-  if (findPane_ >= 0) wb(findPane_).EndFind();
-  findPane_ = -1;
-  lblFindCount.set_text("");
-  PlacePanes();
-  if (const int pane = ActivePane(); pane >= 0) wb(pane).Widget().grab_focus();
-}
-
-void Form1::FollowActivePaneWithFind() {
-  const int pane = ActivePane();
-  if (!findBar.get_visible() || pane == findPane_) return;
-  if (findPane_ >= 0) wb(findPane_).EndFind();
-  findPane_ = pane;
-  lblFindCount.set_text("");
-  if (pane >= 0 && !txtFind.get_text().empty()) wb(pane).Find(txtFind.get_text(), false);
-}
-
-void Form1::ShowFindCount(int index, unsigned matches) {
-  if (index != findPane_) return;
-  if (txtFind.get_text().empty()) {
-    lblFindCount.set_text("");
-  } else if (matches == BrowserControl::kManyMatches) {
-    lblFindCount.set_text("More than " + std::to_string(BrowserControl::kMaxCountedMatches) +
-                          " matches");
-  } else if (matches == 0) {
-    lblFindCount.set_text("No matches");
-  } else {
-    lblFindCount.set_text(std::to_string(matches) + (matches == 1 ? " match" : " matches"));
-  }
-}
-
 // ---- Keyboard ------------------------------------------------------------------------------
 
-// The zoom steps of a desktop browser.
-constexpr std::array<double, 13> kZoomLevels{0.3,  0.5, 0.67, 0.8, 0.9, 1.0, 1.1,
-                                             1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
-
 void Form1::ZoomActivePane(int step) {
-  const int index = ActivePane();
-  if (index < 0) return;
-  BrowserControl& pane = wb(index);
-  const double now = pane.ZoomLevel();
-  double level = 1.0;
-  if (step > 0) {
-    level = kZoomLevels.back();
-    for (const double l : kZoomLevels) {
-      if (l > now + 0.001) {
-        level = l;
-        break;
-      }
-    }
-  } else if (step < 0) {
-    level = kZoomLevels.front();
-    for (auto l = kZoomLevels.rbegin(); l != kZoomLevels.rend(); ++l) {
-      if (*l < now - 0.001) {
-        level = *l;
-        break;
-      }
-    }
-  }
-  pane.SetZoomLevel(level);
+  if (BrowserControl* pane = ActivePaneControl())
+    pane->SetZoomLevel(ZoomStep(pane->ZoomLevel(), step));
 }
 
 bool Form1::HandleZoomScroll(double deltaY, guint modifiers) {
@@ -744,43 +576,53 @@ bool Form1::HandleZoomScroll(double deltaY, guint modifiers) {
 }
 
 bool Form1::HandleShortcut(guint keyval, guint modifiers) {
-  const guint mods = modifiers & gtk_accelerator_get_default_mod_mask();
-  const bool ctrl = mods == GDK_CONTROL_MASK;
-  // "+" is Shift and "=" on many keyboards.
-  const bool ctrlShift = mods == (GDK_CONTROL_MASK | GDK_SHIFT_MASK);
-  const bool alt = mods == GDK_MOD1_MASK;
-  const bool none = mods == 0;
-  const guint key = gdk_keyval_to_lower(keyval);
-  if ((ctrl && key == GDK_KEY_l) || (alt && key == GDK_KEY_d) || (none && key == GDK_KEY_F6)) {
-    txtUrl.grab_focus();
-    txtUrl.select_region(0, -1);
-  } else if ((none && key == GDK_KEY_F5) || (ctrl && key == GDK_KEY_r)) {
-    cmdRefresh_Click(0);
-  } else if (alt && key == GDK_KEY_Left) {
-    cmbBack_Click();
-  } else if (alt && key == GDK_KEY_Right) {
-    cmdForward_Click();
-  } else if (alt && key == GDK_KEY_Up) {
-    cmdBackDir_Click();
-  } else if (none && key == GDK_KEY_Escape) {
-    cmdStop_Click();
-  } else if (ctrl && key == GDK_KEY_o) {
-    mnuFileItem_Click(0);
-  } else if (ctrl && key == GDK_KEY_f) {
-    ShowFindBar();
-  } else if ((none || mods == GDK_SHIFT_MASK) && key == GDK_KEY_F3) {
-    FindAgain(mods == GDK_SHIFT_MASK);
-  } else if ((ctrl || ctrlShift) &&
-             (key == GDK_KEY_plus || key == GDK_KEY_equal || key == GDK_KEY_KP_Add)) {
-    ZoomActivePane(1);
-  } else if (ctrl && (key == GDK_KEY_minus || key == GDK_KEY_KP_Subtract)) {
-    ZoomActivePane(-1);
-  } else if (ctrl && (key == GDK_KEY_0 || key == GDK_KEY_KP_0)) {
-    ZoomActivePane(0);
-  } else if (ctrl && key >= GDK_KEY_1 && key <= GDK_KEY_3) {
-    SelectTab(static_cast<int>(key - GDK_KEY_1));
-  } else {
-    return false;
+  const std::optional<Shortcut> shortcut = ShortcutFor(keyval, modifiers);
+  if (!shortcut) return false;
+  BrowserControl* pane = ActivePaneControl();
+  switch (*shortcut) {
+    case Shortcut::kAddressBox:
+      txtUrl.grab_focus();
+      txtUrl.select_region(0, -1);
+      break;
+    case Shortcut::kRefresh:
+      cmdRefresh_Click(0);
+      break;
+    case Shortcut::kBack:
+      cmbBack_Click();
+      break;
+    case Shortcut::kForward:
+      cmdForward_Click();
+      break;
+    case Shortcut::kBackDirectory:
+      cmdBackDir_Click();
+      break;
+    case Shortcut::kStop:
+      cmdStop_Click();
+      break;
+    case Shortcut::kOpen:
+      mnuFileItem_Click(0);
+      break;
+    case Shortcut::kFind:
+      if (pane != nullptr) findBar.Open(*pane);
+      break;
+    case Shortcut::kFindNext:
+    case Shortcut::kFindPrevious:
+      if (pane != nullptr) findBar.FindAgain(*pane, *shortcut == Shortcut::kFindPrevious);
+      break;
+    case Shortcut::kZoomIn:
+      ZoomActivePane(1);
+      break;
+    case Shortcut::kZoomOut:
+      ZoomActivePane(-1);
+      break;
+    case Shortcut::kZoomReset:
+      ZoomActivePane(0);
+      break;
+    case Shortcut::kTab1:
+    case Shortcut::kTab2:
+    case Shortcut::kTab3:
+      SelectTab(static_cast<int>(*shortcut) - static_cast<int>(Shortcut::kTab1));
+      break;
   }
   return true;
 }

@@ -12,11 +12,8 @@
 #include <gtkmm/menuitem.h>
 #include <gtkmm/notebook.h>
 #include <gtkmm/progressbar.h>
-#include <gtkmm/searchentry.h>
-#include <gtkmm/window.h>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,9 +22,11 @@
 #include "analysis/AnalyzePage.h"
 #include "analysis/WorkFiles.h"
 #include "hosted/BrowserControl.h"
+#include "hosted/DesignWindow.h"
 #include "hosted/SkinLabel.h"
 #include "hosted/StatusBar.h"
 #include "mainwindow/ArrangeControls.h"
+#include "mainwindow/FindBar.h"
 #include "mainwindow/Form1Seams.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
@@ -39,8 +38,7 @@ struct Form1Parts {
   std::array<std::unique_ptr<BrowserControl>, 3> panes;  // wb(0), wb(1), wb(2)
   WorkFiles workFiles{std::filesystem::path()};
   std::unique_ptr<OpenFileDialog> fileDialog;
-  Form1Seams* seams = nullptr;       // not owned; a default one when null
-  std::function<void()> endProgram;  // ends the program at once
+  Form1Seams* seams = nullptr;  // not owned; a default one when null
   // The address the program was started with ("velmora URL|FILE"): pane 0 opens it instead of
   // the home page. Empty: the home page.
   std::string firstAddress;
@@ -48,7 +46,7 @@ struct Form1Parts {
   std::filesystem::path downloadFolder;
 };
 
-class Form1 : public Gtk::Window {
+class Form1 : public DesignWindow {
  public:
   explicit Form1(Form1Parts parts);
   ~Form1() override;
@@ -89,11 +87,13 @@ class Form1 : public Gtk::Window {
   void wb_ProgressChange(int index, long progress, long progressMax);
   void wb_DownloadComplete(int index);
   void wb_TitleChange(int index, const std::string& text);
+  // Pane 0 loaded further pictures: the gallery takes them in, at most once a second.
+  void wb_PicturesLoaded();
 
   // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
   bool AnalyzePage();
 
-  // The window's keyboard shortcuts; true when the key was one of them.
+  // The window's keyboard shortcuts (Shortcuts.h); true when the key was one of them.
   bool HandleShortcut(guint keyval, guint modifiers);
 
   // Zooms the pane the user is looking at one step in (+1) or out (-1), or back to the page's
@@ -102,13 +102,6 @@ class Form1 : public Gtk::Window {
   // Ctrl and the wheel over a pane zoom it; true when the scroll was taken for that.
   bool HandleZoomScroll(double deltaY, guint modifiers);
 
-  // Find in page: a bar under the pane the user is looking at. Showing it again selects its
-  // text; FindAgain moves to the next match (or the previous), showing the bar first when it
-  // is hidden.
-  void ShowFindBar();
-  void FindAgain(bool backwards);
-  void CloseFindBar();
-
   // File > Save Images…: asks for a folder and saves every picture of the gallery into it.
   void SaveImages();
   // The Save Images window of the last save; nullptr before the first.
@@ -116,8 +109,6 @@ class Form1 : public Gtk::Window {
 
   // Places the controls for an outer window size in twips.
   void ApplyLayout(const MainWindowLayout& layout);
-  // Pixels for twips at the screen's resolution.
-  int Pixels(float twips) const;
 
   // The controls, named as the window's design names them.
   Gtk::Button cmbBack, cmdForward, cmdStop, cmdRefresh, cmdBackDir, Command1, cmdWebsite, cmdGo;
@@ -128,11 +119,8 @@ class Form1 : public Gtk::Window {
   Gtk::ProgressBar pb1;
   double pb1Max = 100;
   double pb1Value = 0;
-  // The find bar.
-  Gtk::Box findBar{Gtk::ORIENTATION_HORIZONTAL, 4};
-  Gtk::SearchEntry txtFind;
-  Gtk::Button cmdFindPrevious, cmdFindNext, cmdFindClose;
-  Gtk::Entry lblFindCount;  // read-only and borderless, as "URL:" is
+  // Find in page, under the pane the user is looking at.
+  FindBar findBar;
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
   std::vector<std::unique_ptr<SkinLabel>> SkinLabel1;
 
@@ -156,14 +144,11 @@ class Form1 : public Gtk::Window {
   void BuildMenus();
   void ConnectEvents();
   void StopAllPanes();
-  void BuildFindBar();
   // Places the panes in the layout's pane area, the find bar below them when it shows.
   void PlacePanes();
-  // The find bar follows the pane the user is looking at.
-  void FollowActivePaneWithFind();
-  void ShowFindCount(int index, unsigned matches);
   // The pane the user is looking at: the last visible of panes 0, 1, 2; -1 when none is.
   int ActivePane() const;
+  BrowserControl* ActivePaneControl() { return ActivePane() < 0 ? nullptr : &wb(ActivePane()); }
   bool on_delete(GdkEventAny* event);
 
   std::array<std::unique_ptr<BrowserControl>, 3> panes_;
@@ -171,20 +156,20 @@ class Form1 : public Gtk::Window {
   std::unique_ptr<OpenFileDialog> fileDialog_;
   std::unique_ptr<Form1Seams> ownSeams_;
   Form1Seams* seams_;
-  std::function<void()> endProgram_;
   std::string firstAddress_;
   std::filesystem::path downloadFolder_;
   std::unique_ptr<SaveImagesWindow> saveImages_;
   std::optional<TwipRect> paneArea_;
-  int findPane_ = -1;
+  // Writes the gallery again with the pictures pane 0 loaded since, when that adds any.
+  void RefreshGallery();
+  static constexpr unsigned kGalleryRefreshMs = 1000;
+  sigc::connection galleryRefresh_;
+  bool analysedPage_ = false;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;
   std::array<Gtk::Menu, 6> menus_;
   std::array<Gtk::Box, 3> tabPages_;
-  sigc::connection resizeIdle_;
-  int arrangedWidth_ = -1;
-  int arrangedHeight_ = -1;
 };
 
 }  // namespace velmora

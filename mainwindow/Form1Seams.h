@@ -22,17 +22,17 @@ class Form1Seams {
   // The help window: load and show it (or bring it to the front); unload it.
   virtual void ShowHelp() {}
   virtual void UnloadHelp() {}
-  // The website window: load and show it (or bring it to the front); is it showing?
+  // The website window: load and show it (or bring it to the front).
   virtual void ShowWebsite() {}
-  virtual bool WebsiteShowing() const { return false; }
   virtual void ShowAbout() {}
   // The splash, hidden for the whole run, unloaded by the main window's unload.
   virtual void UnloadSplash() {}
-  // Ends the skin-support object before the program ends.
-  virtual void EndSkinCompanion() {}
-  // The Tools menu: the program's entry in the desktop's browser menus.
-  virtual void AddToIETools() {}
-  virtual void RemoveFromIETools() {}
+  // The main window has closed: the program ends, unless a window that outlives it is open.
+  virtual void MainWindowClosed() {}
+  // The Tools menu: the program's entries in the desktop's browser menus. True when they were
+  // all written (or all removed).
+  virtual bool AddToIETools() { return false; }
+  virtual bool RemoveFromIETools() { return false; }
 };
 
 }  // namespace velmora

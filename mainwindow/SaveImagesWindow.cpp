@@ -3,6 +3,8 @@
 #include <gtkmm/buttonbox.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "common/KeptFiles.h"
@@ -19,6 +21,34 @@ std::string ShownAddress(const std::string& url) {
 }
 
 }  // namespace
+
+std::unique_ptr<SaveImagesWindow> SaveImagesWindow::Ask(
+    Gtk::Window& parent, OpenFileDialog& dialog, BrowserControl& page,
+    std::vector<std::string> urls, const std::filesystem::path& downloadFolder,
+    std::function<void(const std::string&)> report) {
+  if (urls.empty()) {
+    report("The page shows no images to save");
+    return nullptr;
+  }
+  std::string host;
+  if (GUri* uri = g_uri_parse(page.LocationURL().c_str(), G_URI_FLAGS_NONE, nullptr)) {
+    host = g_uri_get_host(uri) ? g_uri_get_host(uri) : "";
+    g_uri_unref(uri);
+  }
+  // The chooser opens in the download folder, made when missing.
+  g_mkdir_with_parents(downloadFolder.c_str(), 0755);
+  const std::optional<std::filesystem::path> folder =
+      dialog.ShowSaveFolder(parent, downloadFolder / SafeFileName(host, "Images"));
+  if (!folder) return nullptr;
+  std::error_code error;
+  if (g_mkdir_with_parents(folder->c_str(), 0755) != 0 ||
+      !std::filesystem::is_directory(*folder, error)) {
+    report("Could not make the folder " + folder->string() + ": " +
+           std::strerror(errno != 0 ? errno : ENOTDIR));
+    return nullptr;
+  }
+  return std::make_unique<SaveImagesWindow>(page, std::move(urls), *folder, std::move(report));
+}
 
 SaveImagesWindow::SaveImagesWindow(BrowserControl& page, std::vector<std::string> urls,
                                    std::filesystem::path folder,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "hosted/BrowserControl.h"
+#include "mainwindow/OpenFileDialog.h"
 
 namespace velmora {
 
@@ -31,6 +32,15 @@ class SaveImagesWindow : public Gtk::Window {
   // every picture has ended or Cancel was pressed.
   SaveImagesWindow(BrowserControl& page, std::vector<std::string> urls,
                    std::filesystem::path folder, std::function<void(const std::string&)> finished);
+  // File > Save Images…: asks with `dialog` for the folder to save the gallery's pictures
+  // `urls` of the page `page` shows into, proposing one named after the page's host in
+  // `downloadFolder`, makes it and starts saving. `report` gets the summary at the end, or why
+  // nothing started (no pictures, a folder that cannot be made). Nothing when nothing started.
+  static std::unique_ptr<SaveImagesWindow> Ask(Gtk::Window& parent, OpenFileDialog& dialog,
+                                               BrowserControl& page, std::vector<std::string> urls,
+                                               const std::filesystem::path& downloadFolder,
+                                               std::function<void(const std::string&)> report);
+
   // Cancels what is still being saved.
   ~SaveImagesWindow() override;
   SaveImagesWindow(const SaveImagesWindow&) = delete;

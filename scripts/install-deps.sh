@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libglib2.0-dev libjson-glib-dev libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsoup-3.0-dev
+  libgdk-pixbuf-2.0-dev librsvg2-common webp-pixbuf-loader libavif-gdk-pixbuf
   clang clang-format libclang-rt-14-dev
   xvfb xauth imagemagick
   dpkg-dev file desktop-file-utils appstream

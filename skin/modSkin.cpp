@@ -29,11 +29,13 @@
 #include <string>
 #include <utility>
 
-#include "common/modIdentity.h"
 #include "hosted/SkinControl.h"
 #include "hosted/StatusBar.h"
 
 namespace velmora {
+
+SkinControl* sknShared = nullptr;
+SkinCompanion* objSkinCompanion = nullptr;
 
 namespace {
 

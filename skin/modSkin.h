@@ -1,5 +1,5 @@
-// The skin of every window: the colour pass over a window's ordinary controls, and SkinForm,
-// which colours a window and applies the shared skin to it.
+// The skin of every window: the shared skin and its skin-support object, the colour pass over a
+// window's ordinary controls, and SkinForm, which colours a window and applies the shared skin.
 #pragma once
 
 #include <gtkmm/container.h>
@@ -18,6 +18,12 @@
 namespace velmora {
 
 class SkinControl;
+class SkinCompanion;
+
+// The skin control every window is skinned through (the splash's), and the skin-support object
+// attached to it; set by the splash's load.
+extern SkinControl* sknShared;
+extern SkinCompanion* objSkinCompanion;
 
 // The kind of control a widget stands for, by the type names the colour pass knows
 // ("CommandButton", "TextBox", "ListView", "PictureBox", "Label", ...); "" for widgets that

@@ -1,5 +1,7 @@
 #include "startup/ProgramWindows.h"
 
+#include <gtkmm/main.h>
+
 #include "common/modIdentity.h"
 #include "desktop/IETOOLS.h"
 #include "hosted/SkinCompanion.h"
@@ -9,13 +11,7 @@
 namespace velmora {
 
 ProgramWindows::ProgramWindows(ProgramWindowsParts parts) : parts_(std::move(parts)) {
-  SetSplashReloader([this] {
-    ReloadSplash(splash_, [this] {
-      auto splash = parts_.makeSplash();
-      if (parts_.addWindow) parts_.addWindow(*splash);
-      return splash;
-    });
-  });
+  SetSplashReloader([this] { ReloadSplash(); });
 }
 
 ProgramWindows::~ProgramWindows() {
@@ -54,12 +50,35 @@ void ProgramWindows::SkinWindow(Gtk::Window& window) {
   SkinForm(window);
 }
 
+void ProgramWindows::ReloadSplash() {
+  if (splash_ != nullptr) {
+    if (blnUseSkin) sknShared = &splash_->skn;
+    return;
+  }
+  splash_ = parts_.makeSplash();
+  if (parts_.addWindow) parts_.addWindow(*splash_);
+  splash_->Form_Load();
+  // The load starts the timer before it returns; pending events are handled while waiting, and
+  // the wait never blocks.
+  while (!splash_->TimerEnabled() && Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  splash_->SetTimerEnabled(false);
+  splash_->hide();
+}
+
 void ProgramWindows::UnloadSplash() {
   splash_.reset();
 }
 
-void ProgramWindows::EndSkinCompanion() {
-  if (objSkinCompanion != nullptr) objSkinCompanion->End();
+// ---- The end of the program ----------------------------------------------------------------
+
+void ProgramWindows::MainWindowClosed() {
+  // An open website window outlives the main window; the program ends when it closes.
+  if (!WebsiteShowing()) EndProgram();
+}
+
+void ProgramWindows::EndProgram() {
+  if (blnUseSkin && objSkinCompanion != nullptr) objSkinCompanion->End();
+  if (parts_.endProgram) parts_.endProgram();
 }
 
 // ---- Help ----------------------------------------------------------------------------------
@@ -92,7 +111,9 @@ void ProgramWindows::UnloadHelp() {
 
 void ProgramWindows::ShowWebsite() {
   if (!website_) {
-    website_ = std::make_unique<frmWebsite>(parts_.makeWebsiteBrowser(), parts_.endProgram);
+    website_ = std::make_unique<frmWebsite>(parts_.makeWebsiteBrowser(), [this] {
+      if (form_ == nullptr || !form_->get_visible()) EndProgram();
+    });
     if (parts_.addWindow) parts_.addWindow(*website_);
     website_->Form_Load();
     UnloadWhenHidden(*website_);
@@ -116,12 +137,12 @@ void ProgramWindows::ShowAbout() {
 
 // ---- Tools menu ----------------------------------------------------------------------------
 
-void ProgramWindows::AddToIETools() {
-  if (form_ != nullptr) velmora::AddToIETools(form_->mnuToolsItem);
+bool ProgramWindows::AddToIETools() {
+  return velmora::AddToIETools();
 }
 
-void ProgramWindows::RemoveFromIETools() {
-  if (form_ != nullptr) velmora::RemoveFromIETools(form_->mnuToolsItem);
+bool ProgramWindows::RemoveFromIETools() {
+  return velmora::RemoveFromIETools();
 }
 
 }  // namespace velmora

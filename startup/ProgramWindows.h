@@ -1,6 +1,7 @@
 // The program's windows beyond the main window: the splash, the help, website and About
 // windows, loaded on demand and unloaded when closed, and what the main window reaches through
-// them (the skin, the "Show at Startup" setting, the Tools menu's desktop entry).
+// them (the skin, the "Show at Startup" setting, the Tools menu's desktop entry). The program
+// ends here: when its last window, the main window or the website window, closes.
 #pragma once
 
 #include <glibmm/main.h>
@@ -29,7 +30,7 @@ struct ProgramWindowsParts {
   std::function<std::unique_ptr<frmSplash>()> makeSplash;
   // Makes the website window's browser control.
   std::function<std::unique_ptr<BrowserControl>()> makeWebsiteBrowser;
-  // Ends the program.
+  // Ends the program at once.
   std::function<void()> endProgram;
   // Called with every window made, before it is loaded (the application keeps track of them).
   std::function<void(Gtk::Window&)> addWindow;
@@ -45,8 +46,10 @@ class ProgramWindows : public Form1Seams {
   // Loads and shows the splash the program starts with. SkinForm reloads it through this
   // object when a window is skinned while the splash is not loaded.
   void StartSplash();
-  // The main window, once it is loaded (its Tools menu items are switched from here).
+  // The main window, once it is loaded.
   void SetMainWindow(Form1* form) { form_ = form; }
+  // Whether the website window is loaded and showing.
+  bool WebsiteShowing() const;
 
   frmSplash* Splash() const { return splash_.get(); }
   Form8* Help() const { return help_.get(); }
@@ -59,14 +62,19 @@ class ProgramWindows : public Form1Seams {
   void ShowHelp() override;
   void UnloadHelp() override;
   void ShowWebsite() override;
-  bool WebsiteShowing() const override;
   void ShowAbout() override;
   void UnloadSplash() override;
-  void EndSkinCompanion() override;
-  void AddToIETools() override;
-  void RemoveFromIETools() override;
+  void MainWindowClosed() override;
+  bool AddToIETools() override;
+  bool RemoveFromIETools() override;
 
  private:
+  // Brings back the splash for SkinForm: a splash that is still loaded publishes its skin again;
+  // otherwise a new one is loaded (which publishes its skin), and its timer is stopped once it
+  // runs, so that it stays hidden and never opens a second main window.
+  void ReloadSplash();
+  // Ends the skin-support object, then the program.
+  void EndProgram();
   // A closed window is unloaded once the handlers of its closing have returned.
   void UnloadWhenHidden(Gtk::Window& window);
   void UnloadHiddenWindows();

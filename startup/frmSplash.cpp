@@ -2,7 +2,6 @@
 
 #include <glibmm/main.h>
 #include <glibmm/markup.h>
-#include <gtkmm/main.h>
 
 #include "common/modIdentity.h"
 #include "hosted/SkinCompanion.h"
@@ -41,7 +40,6 @@ frmSplash::~frmSplash() {
 }
 
 void frmSplash::Form_Load() {
-  blnEndWithWebsiteWindow = false;
   LoadIdentity();
   Label3.set_markup("<span font_family=\"Verdana\" size=\"large\">Visit <b>" +
                     Glib::Markup::escape_text(strWebsite) +
@@ -78,24 +76,6 @@ void frmSplash::Timer2_Timer() {
   SetTimerEnabled(false);
   if (openMainWindow_) openMainWindow_();
   hide();
-}
-
-void ReloadSplash(std::unique_ptr<frmSplash>& splash,
-                  const std::function<std::unique_ptr<frmSplash>()>& create) {
-  if (splash != nullptr) {
-    if (blnUseSkin) sknShared = &splash->skn;
-    return;
-  }
-  // The splash's load marks the start of a run; a reload later in the run keeps the run's state.
-  const bool endWithWebsiteWindow = blnEndWithWebsiteWindow;
-  splash = create();
-  splash->Form_Load();
-  blnEndWithWebsiteWindow = endWithWebsiteWindow;
-  // The load starts the timer before it returns; pending events are handled while waiting, and
-  // the wait never blocks.
-  while (!splash->TimerEnabled() && Gtk::Main::events_pending()) Gtk::Main::iteration(false);
-  splash->SetTimerEnabled(false);
-  splash->hide();
 }
 
 }  // namespace velmora

@@ -46,12 +46,4 @@ class frmSplash : public Gtk::Window {
   Gtk::Box box_{Gtk::ORIENTATION_VERTICAL};
 };
 
-// SkinForm's way back to a skin: when `splash` is not loaded, a new one is made with `create`
-// and loaded (its load publishes its skin as sknShared and starts its timer); once its timer
-// runs, the timer is stopped and the splash stays hidden, so it never opens a second main
-// window. The run's blnEndWithWebsiteWindow is kept. A splash that is still loaded publishes its
-// skin again and is otherwise left alone.
-void ReloadSplash(std::unique_ptr<frmSplash>& splash,
-                  const std::function<std::unique_ptr<frmSplash>()>& create);
-
 }  // namespace velmora

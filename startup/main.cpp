@@ -41,7 +41,6 @@ int main(int argc, char** argv) {
   const auto openMainWindow = [&] {
     velmora::Form1Parts parts =
         velmora::MakeMainWindowParts(browserEngine(), workFolder, firstAddress);
-    parts.endProgram = [&app] { app->quit(); };
     parts.seams = windows.get();
     form = std::make_unique<velmora::Form1>(std::move(parts));
     windows->SetMainWindow(form.get());

@@ -3,8 +3,11 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <json-glib/json-glib.h>
+#include <sys/resource.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,7 +28,9 @@ struct CliRun {
   std::string err;
 };
 
-CliRun Analyze(const std::vector<std::string>& args, const std::string& input = "") {
+// `setup` runs in the child before velmora-analyze starts.
+CliRun Analyze(const std::vector<std::string>& args, const std::string& input = "",
+               GSpawnChildSetupFunc setup = nullptr) {
   std::vector<char*> argv;
   std::string program = VELMORA_ANALYZE;
   argv.push_back(program.data());
@@ -46,7 +51,7 @@ CliRun Analyze(const std::vector<std::string>& args, const std::string& input = 
   gint waitStatus = 0;
   GError* error = nullptr;
   const gboolean ok = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_CHILD_INHERITS_STDIN,
-                                   nullptr, nullptr, &out, &err, &waitStatus, &error);
+                                   setup, nullptr, &out, &err, &waitStatus, &error);
   dup2(savedStdin, 0);
   close(savedStdin);
   std::fclose(in);
@@ -101,9 +106,15 @@ TEST(VelmoraAnalyze, UsageAndErrors) {
     std::string inStderr;
   } cases[] = {
       {{}, 2, "no page given"},
-      {{"--bogus", "x"}, 2, "unknown option --bogus"},
-      {{"--url"}, 2, "--url needs a value"},
+      {{"--bogus", "x"}, 2, "--bogus"},
+      {{"--url"}, 2, "--url"},
       {{"a.html", "b.html"}, 2, "one page"},
+      {{"--min-size", "-3", "a.html"}, 2, "--min-size takes a number of pixels"},
+      {{"--min-width", "wide", "a.html"}, 2, "--min-width"},
+      {{"--type", "png,tiff", "a.html"}, 2, "'tiff'"},
+      {{"--sort", "size", "a.html"}, 2, "--sort takes page, area, bytes or type"},
+      {{"--save", dir.path().string(), "--name", "{nmae}", "a.html"}, 2, "{nmae}"},
+      {{"--name", "{n}", "a.html"}, 2, "--name goes with --save"},
       {{"--out", dir.path().string(), (dir / "missing.html").string()},
        1,
        (dir / "missing.html").string()},
@@ -116,7 +127,9 @@ TEST(VelmoraAnalyze, UsageAndErrors) {
   }
   const CliRun help = Analyze({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Usage: velmora-analyze"), std::string::npos);
+  for (const char* said : {"Usage:", "velmora-analyze", "--min-size", "--save", "{name}"}) {
+    EXPECT_NE(help.out.find(said), std::string::npos) << said;
+  }
 }
 
 TEST(VelmoraAnalyze, AFolderThatCannotBeCreatedIsAnIoError) {
@@ -277,6 +290,194 @@ TEST(VelmoraAnalyze, AThousandLazyImagesBehindOnePlaceholder) {
   ASSERT_EQ(further.size(), 1000u);
   EXPECT_EQ(further.front(), "http://h.example/p/0.jpg");
   EXPECT_EQ(further.back(), "http://h.example/p/999.jpg");
+}
+
+// A saved page with pictures of its own of known sizes and types (files beside it and one data:
+// address), a 1 x 1 pixel, and a picture only the engine that loaded the page could give.
+class PictureSite {
+ public:
+  PictureSite() {
+    std::filesystem::create_directory(dir_ / "site");
+    for (const char* name : {"big.png", "wide.jpg", "tall.gif", "icon.png", "mislabelled.jpg",
+                             "chart.svg", "pixel.gif"}) {
+      WriteFile(dir_ / "site" / name, Picture(name));
+    }
+    const std::string wide = Picture("wide.jpg");
+    gchar* base64 = g_base64_encode(reinterpret_cast<const guchar*>(wide.data()), wide.size());
+    WriteFile(page(),
+              "<html><head><title>Harbour / Pictures</title></head><body>"
+              "<img src='big.png'><img src='data:image/jpeg;base64," +
+                  std::string(base64) +
+                  "'><img src='tall.gif'><img src='icon.png'>"
+                  "<img src='mislabelled.jpg'><img src='chart.svg'><img src='pixel.gif'>"
+                  "<img src='http://example.invalid/remote.jpg'></body></html>");
+    g_free(base64);
+  }
+
+  static std::string Picture(const std::string& name) { return Data("pictures/" + name); }
+  std::filesystem::path page() const { return dir_ / "site" / "page.html"; }
+  std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+
+  CliRun Analyze(std::vector<std::string> args) const {
+    args.insert(args.end(), {"--out", (dir_ / "work").string(), page().string()});
+    return velmora::Analyze(args);
+  }
+
+ private:
+  TempFolder dir_;
+};
+
+// The files of a folder, by name, with their bytes.
+std::map<std::string, std::string> FolderFiles(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+TEST(VelmoraAnalyze, SavesTheChosenPicturesInOrderUnderThePatternsNamesByteForByte) {
+  const PictureSite site;
+  const std::vector<std::string> args = {"--min-size", "300",       "--sort",
+                                         "area",       "--save",    (site / "saved").string(),
+                                         "--name",     "{n}-{name}"};
+  CliRun run = site.Analyze(args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("4 of 8 pictures chosen"), std::string::npos) << run.out;
+  // 640 x 360, 480 x 400, 300 x 500, 350 x 350 (PNG bytes under a .jpg name); the SVG is 210
+  // high, the icon and the pixel are small, the remote picture's size is unknown.
+  const std::map<std::string, std::string> first = {
+      {"1-image.jpg", PictureSite::Picture("wide.jpg")},
+      {"2-big.png", PictureSite::Picture("big.png")},
+      {"3-tall.gif", PictureSite::Picture("tall.gif")},
+      {"4-mislabelled.png", PictureSite::Picture("mislabelled.jpg")},
+  };
+  EXPECT_EQ(FolderFiles(site / "saved"), first);
+
+  // Again into the same folder: nothing is replaced, the new files are numbered.
+  run = site.Analyze(args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::map<std::string, std::string> both = first;
+  both["1-image (1).jpg"] = first.at("1-image.jpg");
+  both["2-big (1).png"] = first.at("2-big.png");
+  both["3-tall (1).gif"] = first.at("3-tall.gif");
+  both["4-mislabelled (1).png"] = first.at("4-mislabelled.png");
+  EXPECT_EQ(FolderFiles(site / "saved"), both);
+}
+
+TEST(VelmoraAnalyze, ChoicesNarrowAndOrderTheJsonCensus) {
+  const PictureSite site;
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> expected;  // file names; "data:" for the data: picture
+  } cases[] = {
+      {{},
+       {"big.png", "data:", "tall.gif", "icon.png", "mislabelled.jpg", "chart.svg", "pixel.gif",
+        "remote.jpg"}},
+      {{"--min-size", "300", "--min-height", "0"},
+       {"big.png", "data:", "tall.gif", "mislabelled.jpg", "chart.svg"}},
+      {{"--type", "svg", "--type", "GIF", "--sort", "bytes"},
+       {"tall.gif", "chart.svg", "pixel.gif"}},
+      {{"--hide-tracking", "--type", "gif"}, {"tall.gif"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.push_back("--json");
+    const CliRun run = site.Analyze(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    JsonParser* parser = json_parser_new();
+    ASSERT_TRUE(json_parser_load_from_data(parser, run.out.c_str(), -1, nullptr)) << run.out;
+    JsonArray* census =
+        json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "census");
+    std::vector<std::string> names;
+    for (const std::string& url : Column(census, "url")) {
+      names.push_back(url.starts_with("data:") ? "data:" : url.substr(url.rfind('/') + 1));
+    }
+    EXPECT_EQ(names, c.expected) << ::testing::PrintToString(c.args);
+    g_object_unref(parser);
+  }
+
+  // What the bytes say, and what is unknown without them.
+  const CliRun run = site.Analyze({"--json", "--type", "svg,jpeg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  JsonParser* parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, run.out.c_str(), -1, nullptr)) << run.out;
+  JsonArray* census =
+      json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "census");
+  const struct {
+    std::string type;
+    gint64 width, height, bytes;
+  } facts[] = {
+      {"image/jpeg", 640, 360, static_cast<gint64>(PictureSite::Picture("wide.jpg").size())},
+      {"image/svg+xml", 420, 210, static_cast<gint64>(PictureSite::Picture("chart.svg").size())},
+      {"", 0, 0, 0},
+  };
+  ASSERT_EQ(json_array_get_length(census), std::size(facts));
+  for (guint i = 0; i < std::size(facts); ++i) {
+    JsonObject* item = json_array_get_object_element(census, i);
+    EXPECT_EQ(json_object_get_string_member(item, "type"), facts[i].type);
+    EXPECT_EQ(json_object_get_int_member(item, "width"), facts[i].width);
+    EXPECT_EQ(json_object_get_int_member(item, "height"), facts[i].height);
+    EXPECT_EQ(json_object_get_int_member(item, "bytes"), facts[i].bytes);
+    EXPECT_STREQ(json_object_get_string_member(item, "frame"), "");
+    EXPECT_FALSE(json_object_has_member(item, "file"));
+  }
+  g_object_unref(parser);
+}
+
+TEST(VelmoraAnalyze, WhatCannotBeSavedIsSaidAndTheRestIsSaved) {
+  const PictureSite site;
+  CliRun run = site.Analyze({"--save", (site / "all").string(), "--json"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("not saved: http://example.invalid/remote.jpg: not loaded"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(FolderFiles(site / "all").size(), 7u);
+  JsonParser* parser = json_parser_new();
+  ASSERT_TRUE(json_parser_load_from_data(parser, run.out.c_str(), -1, nullptr)) << run.out;
+  const std::vector<std::string> files = Column(
+      json_object_get_array_member(json_node_get_object(json_parser_get_root(parser)), "census"),
+      "file");
+  ASSERT_EQ(files.size(), 8u);
+  EXPECT_EQ(files[0], (site / "all" / "big.png").string());
+  EXPECT_EQ(files[1], (site / "all" / "image.jpg").string());
+  EXPECT_EQ(files[7], "");
+  g_object_unref(parser);
+
+  // A page that names a private file for a picture does not get it copied.
+  WriteFile(site.page(), "<img src='/etc/passwd'><img src='icon.png'>");
+  run = site.Analyze({"--save", (site / "private").string()});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.err.find("/etc/passwd: not a picture"), std::string::npos) << run.err;
+  EXPECT_EQ(FolderFiles(site / "private"),
+            (std::map<std::string, std::string>{{"icon.png", PictureSite::Picture("icon.png")}}));
+
+  // Files that cannot be written whole (here: larger than the process may write) are said, and
+  // leave nothing behind; the others are saved.
+  WriteFile(site.page(),
+            "<img src='big.png'><img src='wide.jpg'><img src='tall.gif'><img src='icon.png'>");
+  run = velmora::Analyze({"--out", (site / "work").string(), "--save", (site / "limited").string(),
+                          site.page().string()},
+                         "", [](gpointer) {
+                           const rlimit limit{2048, 2048};
+                           setrlimit(RLIMIT_FSIZE, &limit);
+                         });
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("wide.jpg as '" + (site / "limited" / "wide.jpg").string() + "'"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(FolderFiles(site / "limited"),
+            (std::map<std::string, std::string>{{"big.png", PictureSite::Picture("big.png")},
+                                                {"tall.gif", PictureSite::Picture("tall.gif")},
+                                                {"icon.png", PictureSite::Picture("icon.png")}}));
+
+  // A folder that cannot be made: said, status 1, nothing written.
+  WriteFile(site / "blocker", "a file");
+  run = site.Analyze({"--save", (site / "blocker" / "pictures").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot create '" + (site / "blocker" / "pictures").string()),
+            std::string::npos)
+      << run.err;
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The identity globals: filled from the program's version record, the fallback with one message
-// when there is none, and LoadIdentity doing its work once.
+// The version record and the identity it fills, in two programs built from this file: one that
+// carries the record (VELMORA_CARRIES_RECORD 1) and one built without it, which still runs with
+// the project's identity and says so in one line. readelf lists the note where it is.
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <optional>
+#include <cstdio>
 #include <string>
 
 #include "common/VersionRecord.h"
@@ -13,96 +14,77 @@
 namespace velmora {
 namespace {
 
+constexpr bool kCarriesRecord = VELMORA_CARRIES_RECORD;
+
 // The project's fields, as CMake passes them (tests/CMakeLists.txt).
-constexpr std::string_view kProduct = VELMORA_EXPECT_PRODUCT_NAME;
-constexpr std::string_view kCompany = VELMORA_EXPECT_COMPANY_NAME;
-constexpr std::string_view kWebsite = VELMORA_EXPECT_WEBSITE;
+const VersionRecord kProject{VELMORA_EXPECT_PRODUCT_NAME,
+                             VELMORA_EXPECT_COMPANY_NAME,
+                             VELMORA_EXPECT_WEBSITE,
+                             {VELMORA_EXPECT_VERSION_MAJOR, VELMORA_EXPECT_VERSION_MINOR},
+                             {VELMORA_EXPECT_VERSION_MAJOR, VELMORA_EXPECT_VERSION_MINOR}};
 
-// Each test leaves the globals as it found them.
-class IdentityTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = {strProductName, strCompanyName, strWebsite};
-    savedSkin_ = blnUseSkin;
+// What `readelf -n PROGRAM` prints; "" when it cannot run.
+std::string ReadelfNotes(const std::string& program) {
+  g_autofree gchar* readelf = g_find_program_in_path("readelf");
+  if (readelf == nullptr) return "";
+  gchar* argv[] = {readelf, const_cast<gchar*>("-n"), const_cast<gchar*>(program.c_str()), nullptr};
+  g_autofree gchar* out = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, argv, nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr, &out,
+                    nullptr, &status, nullptr) ||
+      !g_spawn_check_wait_status(status, nullptr)) {
+    return "";
   }
-  void TearDown() override {
-    strProductName = saved_[0];
-    strCompanyName = saved_[1];
-    strWebsite = saved_[2];
-    blnUseSkin = savedSkin_;
-  }
-
-  // Globals that no loading would produce, so that a load that does nothing shows.
-  static void Scramble() {
-    strProductName = "-";
-    strCompanyName = "-";
-    strWebsite = "-";
-    blnUseSkin = false;
-  }
-
- private:
-  std::array<std::string, 3> saved_;
-  bool savedSkin_ = false;
-};
-
-TEST_F(IdentityTest, FromTheProgramsRecord) {
-  Scramble();
-  VersionRecordError why;
-  const std::optional<VersionRecord> record = ReadLoadedVersionRecord(&why);
-  ::testing::internal::CaptureStderr();
-  EXPECT_TRUE(ApplyIdentity(record, why));
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(strProductName, kProduct);
-  EXPECT_EQ(strCompanyName, kCompany);
-  EXPECT_EQ(strWebsite, kWebsite);
-  EXPECT_TRUE(blnUseSkin);
+  return out;
 }
 
-TEST_F(IdentityTest, FallbackWithOneMessage) {
-  for (const VersionRecordError& why :
-       {VersionRecordError{VersionRecordError::Kind::kNoRecord, "the program has no version note"},
-        VersionRecordError{VersionRecordError::Kind::kMalformedRecord,
-                           "the version record has no CompanyName"}}) {
-    SCOPED_TRACE(why.message);
-    Scramble();
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(ApplyIdentity(std::nullopt, why));
-    const std::string messages = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(strProductName, kFallbackProductName);
-    EXPECT_EQ(strCompanyName, kFallbackCompanyName);
-    EXPECT_EQ(strWebsite, kFallbackWebsite);
-    EXPECT_TRUE(blnUseSkin);
-    // One line that says what is wrong.
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << messages;
-    EXPECT_NE(messages.find(why.message), std::string::npos) << messages;
-  }
-}
+TEST(Identity, FromTheRecordOrBuiltInWithOneLine) {
+  const std::optional<VersionRecord> record = ReadVersionRecord();
+  ASSERT_EQ(record.has_value(), kCarriesRecord);
+  EXPECT_EQ(record.value_or(kProject), kProject);
 
-// The fallback is the identity the project defines, so a program without its record still
-// calls itself by its name.
-TEST(IdentityFallbackTest, MatchesTheProject) {
-  EXPECT_EQ(kFallbackProductName, kProduct);
-  EXPECT_EQ(kFallbackCompanyName, kCompany);
-  EXPECT_EQ(kFallbackWebsite, kWebsite);
-}
-
-TEST_F(IdentityTest, LoadIdentityWorksOnce) {
   ::testing::internal::CaptureStderr();
   LoadIdentity();
-  // This test program carries the record (it links the identity module).
-  EXPECT_EQ(strProductName, kProduct);
-  EXPECT_EQ(strCompanyName, kCompany);
-  EXPECT_EQ(strWebsite, kWebsite);
+  const std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(strProductName, kProject.productName);
+  EXPECT_EQ(strCompanyName, kProject.companyName);
+  EXPECT_EQ(strWebsite, kProject.comments);
   EXPECT_TRUE(blnUseSkin);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), kCarriesRecord ? 0 : 1) << messages;
+  EXPECT_EQ(messages.find("no version record") != std::string::npos, !kCarriesRecord) << messages;
 
-  // A second call changes nothing, not even globals changed since.
-  Scramble();
+  // Only the first call loads: a second one changes nothing, not even globals changed since.
+  strProductName = "-";
+  blnUseSkin = false;
   LoadIdentity();
   EXPECT_EQ(strProductName, "-");
-  EXPECT_EQ(strCompanyName, "-");
-  EXPECT_EQ(strWebsite, "-");
   EXPECT_FALSE(blnUseSkin);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// readelf lists the note, owner "Velmora", in the browser and in this program when it carries
+// it, with the fields as the record's format gives them.
+TEST(Identity, ReadelfListsTheNote) {
+  g_autofree gchar* self = g_file_read_link("/proc/self/exe", nullptr);
+  const std::string own = ReadelfNotes(self);
+  if (own.empty()) GTEST_SKIP() << "readelf is not installed";
+  const auto version = [](const VersionNumber& v) {
+    return std::to_string(v.major) + (v.minor < 10 ? ".0" : ".") + std::to_string(v.minor);
+  };
+  const std::string fields =
+      "ProductName=" + kProject.productName + '\0' + "CompanyName=" + kProject.companyName + '\0' +
+      "Comments=" + kProject.comments + '\0' + "FileVersion=" + version(kProject.fileVersion) +
+      '\0' + "ProductVersion=" + version(kProject.productVersion) + '\0';
+  std::string hex;  // as readelf shows a note's description
+  for (const char c : fields) {
+    char byte[4];
+    std::snprintf(byte, sizeof byte, "%02x ", static_cast<unsigned char>(c));
+    hex += byte;
+  }
+  for (const auto& [notes, carries] :
+       {std::pair{ReadelfNotes(VELMORA_EXE), true}, std::pair{own, kCarriesRecord}}) {
+    EXPECT_EQ(notes.find("Velmora ") != std::string::npos, carries) << notes;
+    EXPECT_EQ(notes.find(hex) != std::string::npos, carries) << hex << " in\n" << notes;
+  }
 }
 
 }  // namespace

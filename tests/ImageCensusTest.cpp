@@ -23,6 +23,26 @@ std::vector<std::string> Entries(const std::vector<CensusImage>& census) {
   return out;
 }
 
+// A real news page's pictures: the loader's JSON in data-src, the loaded address in src.
+std::string NewsPage() {
+  std::string page;
+  for (int i = 1; i <= 11; ++i) {
+    page +=
+        "<img data-src='{\"default\":\"//img.example/x.img?h=50\"}' "
+        "src=\"https://img.example/news/" +
+        std::to_string(i) + ".jpg?h=50\">";
+  }
+  return page;
+}
+
+std::vector<std::string> NewsPageEntries() {
+  std::vector<std::string> entries;
+  for (int i = 1; i <= 11; ++i) {
+    entries.push_back("img https://img.example/news/" + std::to_string(i) + ".jpg?h=50");
+  }
+  return entries;
+}
+
 TEST(CensusFromMarkup, ReadsTagsAndPicksEachPictureOnce) {
   const std::string d = "http://h.example/d/";
   const std::string inlinePicture = "data:image/png;base64," + std::string(300, 'A');
@@ -99,6 +119,28 @@ TEST(CensusFromMarkup, ReadsTagsAndPicksEachPictureOnce) {
       {"each URL once",
        "<img src=a.jpg><div style=\"background:url(a.jpg)\"></div>",
        {"img " + d + "a.jpg"}},
+      // The page's icons, and pictures shown through <object> and <embed>.
+      {"rel is a list of tokens in any letter case",
+       "<link rel=\"shortcut icon\" href=/favicon.ico><link rel=Apple-Touch-Icon href=t.png>"
+       "<link rel=stylesheet href=s.css><link rel=iconic href=no.png><link href=none.png>",
+       {"icon http://h.example/favicon.ico", "icon " + d + "t.png"}},
+      {"an image type, or without a type an image file",
+       "<object data=map.svg></object><object data=doc.pdf type=application/pdf></object>"
+       "<object data=\"pic?id=3\" type=\"Image/PNG\"></object><object data=x.png type=text/html>"
+       "<embed src=e.gif><embed src=movie.swf><embed src=f.png type=image/png>",
+       {"object " + d + "map.svg", "object " + d + "pic?id=3", "object " + d + "e.gif",
+        "object " + d + "f.png"}},
+      // Lazy-loading attributes that hold no address leave the element's src its address.
+      {"a news page's JSON in data-src", NewsPage(), NewsPageEntries()},
+      {"blanks, templates, arrays, markup, fragments, a script's empty values",
+       "<img data-src=\"  \" src=1.jpg><img data-src=\"{{photo.url}}\" src=2.jpg>"
+       "<img data-lazy-src=\"[&quot;a.jpg&quot;]\" src=3.jpg><img data-src=\"&lt;img&gt;\" "
+       "src=4.jpg>"
+       "<img data-src=\"/img/${id}.jpg\" src=5.jpg><img data-src=# src=6.jpg>"
+       "<img data-src=undefined data-srcset='{\"1x\":\"a.jpg\"}' src=7.jpg>"
+       "<div data-bg='{\"url\":\"x.jpg\"}'></div><img data-src=NULL src=8.jpg>",
+       {"img " + d + "1.jpg", "img " + d + "2.jpg", "img " + d + "3.jpg", "img " + d + "4.jpg",
+        "img " + d + "5.jpg", "img " + d + "6.jpg", "img " + d + "7.jpg", "img " + d + "8.jpg"}},
   };
   const ReferenceResolver resolver(kPage);
   for (const auto& c : cases) {
@@ -117,6 +159,18 @@ TEST(CensusFromMarkup, KeepsThePictureSOtherUrlsButNoPlaceholder) {
   EXPECT_EQ(census[0].width, 1440);
   EXPECT_EQ(census[0].alsoAt, std::vector<std::string>{"http://h.example/d/s-480.jpg"});
   EXPECT_EQ(census[1].alsoAt, std::vector<std::string>{"http://h.example/d/c.jpg"});
+}
+
+TEST(ImageCensusBuilder, TheLiveDocumentsIconLink) {
+  const ReferenceResolver resolver(kPage);
+  ImageCensusBuilder census(resolver);
+  ImageElement icon;
+  icon.tag = "link";
+  icon.attributes = {{"rel", "ICON"}, {"href", "/img/f.svg"}};
+  census.Add(icon);
+  icon.attributes = {{"rel", "preload"}, {"href", "/img/big.jpg"}};
+  census.Add(icon);
+  EXPECT_EQ(Entries(census.Take()), std::vector<std::string>{"icon http://h.example/img/f.svg"});
 }
 
 TEST(TakeCensus, TheLiveDocumentFirstThenWhatOnlyTheMarkupShows) {

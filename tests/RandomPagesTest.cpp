@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "fuzz/AnalysisInvariants.h"
+#include "fuzz/PictureChoiceInvariants.h"
 
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 44> kPieces{"<img",
+constexpr std::array<std::string_view, 46> kPieces{"<img",
                                                    "<IMG ",
                                                    "<a ",
                                                    "<A HREF=",
@@ -55,7 +56,9 @@ constexpr std::array<std::string_view, 44> kPieces{"<img",
                                                    "]]>",
                                                    "<meta charset=koi8-r>",
                                                    "<!DOCTYPE html>",
-                                                   "\xE9"};
+                                                   "\xE9",
+                                                   "<title>",
+                                                   "</title>"};
 
 constexpr std::array<std::string_view, 6> kPageUrls{"https://host.example/a/b/page.html",
                                                     "http://host.com",
@@ -89,9 +92,30 @@ TEST(RandomPages, EveryInvariantHolds) {
     const std::string_view url = kPageUrls[static_cast<std::size_t>(i) % kPageUrls.size()];
     const std::string_view charset =
         kServedCharsets[static_cast<std::size_t>(i) / kPageUrls.size() % kServedCharsets.size()];
-    const std::string failure = CheckAnalysisInvariants(page, std::string(url), charset);
+    std::string failure = CheckAnalysisInvariants(page, std::string(url), charset);
+    if (failure.empty()) failure = CheckPictureChoiceInvariants(page, std::string(url));
     ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url
                                  << "\nserved as: " << charset;
+  }
+}
+
+// Pages on which the fuzzer once broke an invariant, each with its page URL.
+TEST(RandomPages, WhatTheFuzzerFoundStaysMended) {
+  const struct {
+    const char* what;
+    std::string page;
+    std::string url;
+  } cases[] = {
+      {"an inline background whose caption was cut inside a character",
+       "<div style=\"background:url(data:image/png;base64," + std::string(25, 'A') +
+           "\u00E9\u00E9\u00E9" + std::string(300, 'B') + ")\"></div>",
+       "https://host.example/a/page.html"},
+      {"an inline picture whose scheme is written in capitals",
+       "<img src=\"daTa:image/png;base64,iVBORw0KGgo=\">", "https://host.example/a/page.html"},
+  };
+  for (const auto& c : cases) {
+    const std::string failure = CheckAnalysisInvariants(c.page, c.url);
+    EXPECT_TRUE(failure.empty()) << c.what << ": " << failure;
   }
 }
 

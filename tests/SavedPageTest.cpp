@@ -40,5 +40,19 @@ TEST(FindBaseHref, Table) {
   for (const auto& c : cases) EXPECT_EQ(FindBaseHref(c.document), c.expected) << c.document;
 }
 
+TEST(FindTitle, Table) {
+  const struct {
+    std::string document;
+    std::string expected;
+  } cases[] = {
+      {"<head><TITLE lang=en>Tides &amp; Times</TITLE></head>", "Tides & Times"},
+      {"<title>\n  Two\n lines </title>", "\n  Two\n lines "},
+      {"<titles>no</titles><title>yes</title><title>second</title>", "yes"},
+      {"<title>never closed", "never closed"},
+      {"<p>no title</p>", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FindTitle(c.document), c.expected) << c.document;
+}
+
 }  // namespace
 }  // namespace velmora

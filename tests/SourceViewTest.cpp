@@ -29,6 +29,18 @@ ListPairs Pairs(const std::vector<Row>& linked, const std::vector<Row>& shown) {
   return lists;
 }
 
+CensusImage Picture(std::string url, std::string name, ImageKind kind, int width, int height,
+                    std::vector<std::string> alsoAt) {
+  CensusImage image;
+  image.url = std::move(url);
+  image.name = std::move(name);
+  image.kind = kind;
+  image.width = width;
+  image.height = height;
+  image.alsoAt = std::move(alsoAt);
+  return image;
+}
+
 TEST(EscapeSourceForView, EscapesOnlyLessThanAndLineBreaks) {
   const struct {
     std::string source;
@@ -98,16 +110,9 @@ TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
 }
 
 TEST(BuildSourceView, LinksTheCensusNamesWhereNeitherPairHoldsThem) {
-  CensusImage lazy{"http://h/big/pier.jpg",
-                   "pier.jpg",
-                   ImageKind::Lazy,
-                   0,
-                   0,
-                   {"http://h/small/pier-480.jpg"},
-                   {},
-                   0,
-                   {}};
-  CensusImage shown{"http://h/other/x.jpg", "x.jpg", ImageKind::Img, 0, 0, {}, {}, 0, {}};
+  const CensusImage lazy = Picture("http://h/big/pier.jpg", "pier.jpg", ImageKind::Lazy, 0, 0,
+                                   {"http://h/small/pier-480.jpg"});
+  const CensusImage shown = Picture("http://h/other/x.jpg", "x.jpg", ImageKind::Img, 0, 0, {});
   EXPECT_EQ(BuildSourceView("pier.jpg pier-480.jpg x.jpg", Pairs({}, {{"http://h/x.jpg", "x.jpg"}}),
                             {lazy, shown}),
             "<a href='http://h/big/pier.jpg'>pier.jpg</a> "
@@ -160,19 +165,19 @@ TEST(BuildGalleryPage, TheCensusAddsOnlyPicturesThePairDoesNotShow) {
   // Shown already: by its own URL, by another URL of the same picture, by the host-rewritten
   // form of a plain relative reference.
   const std::vector<CensusImage> nothingNew{
-      {"http://h/a.gif", "a.gif", ImageKind::Img, 0, 0, {}, {}, 0, {}},
-      {"http://h/a-2x.gif", "a-2x.gif", ImageKind::Srcset, 0, 0, {"http://h/a.gif"}, {}, 0, {}},
-      {"http://members.tarnwick.example/b.gif", "b.gif", ImageKind::Img, 0, 0, {}, {}, 0, {}},
+      Picture("http://h/a.gif", "a.gif", ImageKind::Img, 0, 0, {}),
+      Picture("http://h/a-2x.gif", "a-2x.gif", ImageKind::Srcset, 0, 0, {"http://h/a.gif"}),
+      Picture("http://members.tarnwick.example/b.gif", "b.gif", ImageKind::Img, 0, 0, {}),
   };
   EXPECT_EQ(BuildGalleryPage(links, names, nothingNew), pairOnly);
 
   std::vector<CensusImage> census = nothingNew;
   census.push_back(
-      {"http://h/sea.jpg?w=1&h='2'", "sea.jpg", ImageKind::Lazy, 1600, 900, {}, {}, 0, {}});
-  census.push_back({"http://h/hero.jpg", "hero.jpg", ImageKind::Background, 0, 0, {}, {}, 0, {}});
-  census.push_back({"http://h/wide.jpg", "wide.jpg", ImageKind::Srcset, 1440, 0, {}, {}, 0, {}});
+      Picture("http://h/sea.jpg?w=1&h='2'", "sea.jpg", ImageKind::Lazy, 1600, 900, {}));
+  census.push_back(Picture("http://h/hero.jpg", "hero.jpg", ImageKind::Background, 0, 0, {}));
+  census.push_back(Picture("http://h/wide.jpg", "wide.jpg", ImageKind::Srcset, 1440, 0, {}));
   census.push_back(
-      {"data:image/png;base64," + std::string(300, 'A'), "", ImageKind::Img, 0, 0, {}, {}, 0, {}});
+      Picture("data:image/png;base64," + std::string(300, 'A'), "", ImageKind::Img, 0, 0, {}));
   const std::string page = BuildGalleryPage(links, names, census);
   const std::string data = "data:image/png;base64," + std::string(300, 'A');
   EXPECT_EQ(page, pairOnly + std::string(kFurtherImagesHeading) +

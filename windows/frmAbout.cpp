@@ -27,7 +27,7 @@ std::string VersionText(const VersionNumber& version) {
 }
 
 std::optional<VersionRecord> frmAbout::OwnVersionRecord() {
-  return ReadLoadedVersionRecord();
+  return ReadVersionRecord();
 }
 
 frmAbout::frmAbout(const std::filesystem::path& assetsFolder, RecordSource readRecord)

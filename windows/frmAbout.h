@@ -28,7 +28,7 @@ class frmAbout : public Gtk::Window {
   static constexpr float kWidthTwips = 7455;
   static constexpr float kHeightTwips = 2925;
 
-  // Where the version record comes from; by default the running program's own file.
+  // Where the version record comes from; by default the running program itself.
   using RecordSource = std::function<std::optional<VersionRecord>()>;
   static std::optional<VersionRecord> OwnVersionRecord();
 

@@ -1,14 +1,11 @@
 #include "windows/frmWebsite.h"
 
-#include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
 
 #include <algorithm>
 
 #include "common/modIdentity.h"
 #include "common/modOnTop.h"
-#include "hosted/CompactControls.h"
-#include "hosted/SkinCompanion.h"
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
 
@@ -24,15 +21,7 @@ constexpr float kFrameCaptionTwips = 195;
 constexpr const char* kFrameCss =
     "frame.website-frame > label { font-family: Verdana, sans-serif; }";
 
-struct ButtonDesign {
-  Gtk::Button frmWebsite::*button;
-  const char* caption;
-  const char* tooltip;
-  const char* icon;
-  float left, top, width, height;
-};
-
-constexpr ButtonDesign kButtons[] = {
+constexpr ButtonDesign<frmWebsite> kButtons[] = {
     {&frmWebsite::Command3, "Go", "browse the entered url", "go-jump", 5460, 240, 795, 315},
     {&frmWebsite::Command4, "Back", "back", "go-previous", 540, 600, 1000, 435},
     {&frmWebsite::Command5, "Forward", "forward", "go-next", 1620, 600, 1000, 435},
@@ -42,10 +31,10 @@ constexpr ButtonDesign kButtons[] = {
 
 }  // namespace
 
-frmWebsite::frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<void()> endProgram)
+frmWebsite::frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<void()> closed)
     : StatusBar1(TwipsToPixels(*this, kWebsiteStatusBarHeight)),
       browser_(std::move(browser)),
-      endProgram_(std::move(endProgram)) {
+      closed_(std::move(closed)) {
   set_position(Gtk::WIN_POS_CENTER);
   set_default_size(Pixels(kWidthTwips), Pixels(kHeightTwips + kWebsiteStatusBarHeight));
 
@@ -60,11 +49,9 @@ frmWebsite::frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<vo
   Label5.set_xalign(0);
   MakeCompactEntry(Text1);
   PlaceInFrame(Text1, kWebsiteTextLeft, kWebsiteTextTop, 4875, kWebsiteTextHeight);
-  for (const ButtonDesign& design : kButtons) {
-    Gtk::Button& button = this->*design.button;
-    MakePictureButton(button, design.caption, design.tooltip, design.icon, 16, false);
-    PlaceInFrame(button, design.left, design.top, design.width, design.height);
-  }
+  MakeButtons<frmWebsite>(*this, kButtons, [this](Gtk::Widget& button, const TwipRect& place) {
+    PlaceInFrame(button, place.left, place.top, place.width, place.height);
+  });
   PlaceInFrame(browser_->Widget(), kWebsiteBrowserLeft, kWebsiteBrowserTop, 6135, 5595);
   SkinLabel1.push_back(std::make_unique<SkinLabel>());
   SkinLabel1[0]->set_no_show_all(true);
@@ -86,24 +73,8 @@ frmWebsite::frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<vo
       sigc::mem_fun(*this, &frmWebsite::WebBrowser1_StatusTextChange));
   browser_->DownloadComplete.connect(
       sigc::mem_fun(*this, &frmWebsite::WebBrowser1_DownloadComplete));
-  // The layout follows every size change, once the size has settled.
-  client_.signal_size_allocate().connect([this](Gtk::Allocation&) {
-    if (!resizeIdle_.connected()) {
-      resizeIdle_ = Glib::signal_idle().connect([this] {
-        Form_Resize();
-        return false;
-      });
-    }
-  });
+  FollowResize(client_, [this] { Form_Resize(); });
   signal_delete_event().connect(sigc::mem_fun(*this, &frmWebsite::on_delete));
-}
-
-frmWebsite::~frmWebsite() {
-  resizeIdle_.disconnect();
-}
-
-int frmWebsite::Pixels(float twips) const {
-  return TwipsToPixels(*this, twips);
 }
 
 void frmWebsite::PlaceInFrame(Gtk::Widget& widget, float left, float top, float width,
@@ -132,11 +103,9 @@ void frmWebsite::Form_Load() {
 void frmWebsite::Form_Resize() {
   const int width = client_.get_allocated_width();
   const int height = client_.get_allocated_height() + StatusBar1.get_allocated_height();
-  if (width == arrangedWidth_ && height == arrangedHeight_) return;
-  arrangedWidth_ = width;
-  arrangedHeight_ = height;
-  ApplyLayout(ArrangeWebsiteControls(PixelsToTwips(*this, width) + kWebsiteFrameReserveWidth,
-                                     PixelsToTwips(*this, height) + kWebsiteFrameReserveHeight));
+  if (!NewSize(width, height)) return;
+  ApplyLayout(ArrangeWebsiteControls(Twips(width) + kWebsiteFrameReserveWidth,
+                                     Twips(height) + kWebsiteFrameReserveHeight));
 }
 
 void frmWebsite::ApplyLayout(const WebsiteLayout& layout) {
@@ -151,10 +120,8 @@ void frmWebsite::ApplyLayout(const WebsiteLayout& layout) {
 
 void frmWebsite::Form_Unload() {
   hide();
-  if (!blnEndWithWebsiteWindow) return;
-  // The main window has gone: this window was the program's last.
-  if (blnUseSkin && objSkinCompanion != nullptr) objSkinCompanion->End();
-  if (endProgram_) endProgram_();
+  // The program ends here when the main window has already gone.
+  if (closed_) closed_();
 }
 
 bool frmWebsite::on_delete(GdkEventAny*) {

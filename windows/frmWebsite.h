@@ -1,6 +1,6 @@
 // frmWebsite: a small second browser window that opens on the maker's website. It has its own
 // address box, Go, Back, Forward, Stop and Refresh, a browser control and a two-panel status
-// bar, and it may stay open after the main window has closed; closing it then ends the program.
+// bar, and it may stay open after the main window has closed.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -9,7 +9,6 @@
 #include <gtkmm/frame.h>
 #include <gtkmm/label.h>
 #include <gtkmm/layout.h>
-#include <gtkmm/window.h>
 
 #include <functional>
 #include <memory>
@@ -17,21 +16,21 @@
 #include <vector>
 
 #include "hosted/BrowserControl.h"
+#include "hosted/DesignWindow.h"
 #include "hosted/SkinLabel.h"
 #include "hosted/StatusBar.h"
 #include "windows/ArrangeWebsiteControls.h"
 
 namespace velmora {
 
-class frmWebsite : public Gtk::Window {
+class frmWebsite : public DesignWindow {
  public:
   // The window's client area in twips.
   static constexpr float kWidthTwips = 10545;
   static constexpr float kHeightTwips = 8580;
 
-  // `endProgram` ends the program; it is called when this window closes after the main window.
-  frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<void()> endProgram);
-  ~frmWebsite() override;
+  // `closed` is called each time the user closes the window (it is hidden by then).
+  frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<void()> closed);
 
   // Handlers, named after their control and event.
   void Form_Load();
@@ -48,7 +47,6 @@ class frmWebsite : public Gtk::Window {
 
   // Places the controls for an outer window size in twips.
   void ApplyLayout(const WebsiteLayout& layout);
-  int Pixels(float twips) const;
 
   BrowserControl& WebBrowser1() { return *browser_; }
 
@@ -68,13 +66,10 @@ class frmWebsite : public Gtk::Window {
   void PlaceInFrame(Gtk::Widget& widget, float left, float top, float width, float height);
 
   std::unique_ptr<BrowserControl> browser_;
-  std::function<void()> endProgram_;
+  std::function<void()> closed_;
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;     // the window's area above the status bar
   Gtk::Layout frameArea_;  // inside the frame, below its caption
-  sigc::connection resizeIdle_;
-  int arrangedWidth_ = -1;
-  int arrangedHeight_ = -1;
 };
 
 }  // namespace velmora

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/modIdentity.h"
 #include "desktop/CRegister.h"
 #include "desktop/DesktopEntry.h"
-#include "desktop/IEToolsCore.h"
+#include "desktop/IETOOLS.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempFolder.h"
 
@@ -392,6 +393,46 @@ TEST_F(ProgramEntries, AnUnknownProgramFolderWritesNothing) {
     EXPECT_TRUE(StoredValues().empty()) << "\"" << folder << "\"";
     EXPECT_FALSE(fs::exists(temp_ / "applications")) << "\"" << folder << "\"";
   }
+}
+
+// The two commands for the running program, as the Tools menu gives them.
+TEST_F(ProgramEntries, TheCommandsWriteForTheRunningProgramAndSayWhetherTheyCould) {
+  ScopedEnvironment data("XDG_DATA_HOME", (temp_ / "data").string());
+  LoadIdentity();
+  const fs::path executable = fs::read_symlink("/proc/self/exe");
+  const ietools::ProgramPlace place = CurrentProgramPlace();
+  EXPECT_EQ(place.productName, strProductName);
+  EXPECT_FALSE(place.productName.empty());
+  EXPECT_EQ(place.programFolder, executable.parent_path());
+  EXPECT_EQ(place.executableBaseName, executable.filename().string());
+  EXPECT_EQ(place.applicationsFolder, temp_ / "data" / "applications");
+
+  EXPECT_TRUE(AddToIETools());
+  EXPECT_EQ(RegGetString(Hive::LocalMachine, kKey, "Exec"), executable.string());
+  EXPECT_EQ(ReadFile(temp_ / "data" / "applications" / kEntryFile),
+            desktop::DesktopEntryText(strProductName, executable,
+                                      executable.parent_path() / "velmora.png"));
+  EXPECT_TRUE(RemoveFromIETools());
+  EXPECT_FALSE(RegKeyExists(Hive::LocalMachine, kKey));
+  EXPECT_FALSE(fs::exists(temp_ / "data" / "applications" / kEntryFile));
+  EXPECT_TRUE(RemoveFromIETools()) << "nothing is left: that is what removing asks";
+
+  // A store that cannot be written and an applications folder that cannot be made.
+  fs::remove_all(temp_ / "registry");
+  fs::remove_all(temp_ / "data");
+  WriteFile(temp_ / "registry", "not a folder");
+  WriteFile(temp_ / "data", "not a folder");
+  EXPECT_FALSE(AddToIETools());
+  EXPECT_TRUE(RemoveFromIETools());
+  EXPECT_EQ(ReadFile(temp_ / "registry"), "not a folder");
+}
+
+TEST_F(ProgramEntries, AnEntryThatStaysIsAFailedRemoval) {
+  // Where the entry would be, a folder with a file in it: removing the entry cannot take it.
+  fs::create_directories(temp_ / "applications" / kEntryFile);
+  WriteFile(temp_ / "applications" / kEntryFile / "kept", "kept");
+  EXPECT_FALSE(ietools::RemoveProgramEntries(temp_ / "applications"));
+  EXPECT_EQ(ReadFile(temp_ / "applications" / kEntryFile / "kept"), "kept");
 }
 
 }  // namespace

@@ -271,13 +271,14 @@ TEST_F(Form1EndToEnd, TheFindBarMovesThroughTheSourceCodePane) {
   form_->SelectTab(1);
   ASSERT_TRUE(form_->HandleShortcut(GDK_KEY_f, GDK_CONTROL_MASK));
   ASSERT_TRUE(form_->findBar.get_visible());
-  form_->txtFind.set_text("PNG");  // found in any case
+  form_->findBar.txtFind.set_text("PNG");  // found in any case
   const std::string matches = EvaluateInPage(
       panes_[1]->View(), "document.body.innerText.toLowerCase().split('png').length - 1");
   ASSERT_GT(std::stoi(matches), 2);
-  ASSERT_TRUE(RunUntil([&] { return form_->lblFindCount.get_text() == matches + " matches"; },
-                       "the match count"))
-      << form_->lblFindCount.get_text();
+  ASSERT_TRUE(
+      RunUntil([&] { return form_->findBar.lblFindCount.get_text() == matches + " matches"; },
+               "the match count"))
+      << form_->findBar.lblFindCount.get_text();
 
   const auto offset = [&] { return EvaluateInPage(panes_[1]->View(), kSelectionOffset); };
   const auto moveAndWait = [&](guint modifiers) {
@@ -316,6 +317,43 @@ TEST_F(Form1EndToEnd, AKeyReachesThePageBeforeTheWindowsShortcuts) {
   // A key the page leaves alone is the window's shortcut, also from the page's text field.
   PressKey(*form_, GDK_KEY_3, GDK_CONTROL_MASK);
   EXPECT_TRUE(RunUntil([&] { return form_->TabStrip1.get_current_page() == 2; }, "Ctrl+3"));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A picture a script adds after the load joins the gallery without a reload of the page, and
+// the Images pane keeps its place when it shows the gallery again.
+TEST_F(Form1EndToEnd, APictureThatComesLaterJoinsTheGalleryWhereTheUserIs) {
+  std::string page = "<!DOCTYPE html><html><body>";
+  // A gallery taller than the pane: forty pictures of their own names.
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "/pics/boat" + std::to_string(i) + ".png";
+    server_.Serve(name, "image/png", kPng);
+    page += "<p><img src=\"" + name + "\"></p>";
+  }
+  page +=
+      "<script>setTimeout(function () { var i = new Image(); i.src = '/pics/late.png';"
+      " document.body.appendChild(i); }, 1500);</script></body></html>";
+  server_.Serve("/later.html", "text/html; charset=utf-8", page);
+  server_.Serve("/pics/late.png", "image/png", kPng);
+  form_->txtUrl.set_text(server_.Url("/later.html"));
+  const int galleries = finished_[2];
+  form_->cmdGo_Click();
+  ASSERT_TRUE(WaitForPane(2, 1, "the first gallery of the page"));
+  const std::filesystem::path gallery = testing::SandboxFolder() / "imagepage.html";
+  EXPECT_EQ(ReadFile(gallery).find("late.png"), std::string::npos);
+  WebKitBrowserControl* pane2 = panes_[2];
+  form_->SelectTab(2);
+  ASSERT_EQ(testing::EvaluateInPage(pane2->View(), "window.scrollTo(0, 200); window.scrollY"),
+            "200");
+  ASSERT_TRUE(RunUntil([&] { return ReadFile(gallery).find("late.png") != std::string::npos; },
+                       "the late picture in the gallery"));
+  ASSERT_TRUE(RunUntil([&] { return finished_[2] > galleries + 1; }, "the gallery shown again"));
+  EXPECT_EQ(testing::EvaluateInPage(pane2->View(), "window.scrollY"), "200");
 }
 
 }  // namespace

@@ -33,15 +33,20 @@ class RecordingSeams : public Form1Seams {
   void ShowHelp() override { calls.push_back("ShowHelp"); }
   void UnloadHelp() override { calls.push_back("UnloadHelp"); }
   void ShowWebsite() override { calls.push_back("ShowWebsite"); }
-  bool WebsiteShowing() const override { return websiteShowing; }
   void ShowAbout() override { calls.push_back("ShowAbout"); }
   void UnloadSplash() override { calls.push_back("UnloadSplash"); }
-  void EndSkinCompanion() override { calls.push_back("EndSkinCompanion"); }
-  void AddToIETools() override { calls.push_back("AddToIETools"); }
-  void RemoveFromIETools() override { calls.push_back("RemoveFromIETools"); }
+  void MainWindowClosed() override { calls.push_back("MainWindowClosed"); }
+  bool AddToIETools() override {
+    calls.push_back("AddToIETools");
+    return toolsDone;
+  }
+  bool RemoveFromIETools() override {
+    calls.push_back("RemoveFromIETools");
+    return toolsDone;
+  }
 
   std::string showHelp = "1";
-  bool websiteShowing = false;
+  bool toolsDone = true;
   std::vector<std::string> calls;
 };
 
@@ -73,7 +78,6 @@ class Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {
     LoadIdentity();
-    blnEndWithWebsiteWindow = false;
     Make();
   }
 
@@ -91,7 +95,6 @@ class Form1Test : public ::testing::Test {
     parts.workFiles = WorkFiles(work.path());
     parts.downloadFolder = work.path() / "Downloads";
     parts.seams = &seams;
-    parts.endProgram = [this] { ++programEnded; };
     form = std::make_unique<Form1>(std::move(parts));
   }
 
@@ -110,7 +113,6 @@ class Form1Test : public ::testing::Test {
   RecordingSeams seams;
   ScriptedFileDialog* fileDialog = nullptr;
   FakeBrowserControl* fakes[3] = {};
-  int programEnded = 0;
   std::unique_ptr<Form1> form;
 };
 
@@ -448,25 +450,43 @@ TEST_F(Form1Test, MenuItemsRunTheirCommands) {
   EXPECT_EQ(Count(0, "Refresh"), 1);
 }
 
-TEST_F(Form1Test, ExitEndsTheProgramUnlessTheWebsiteWindowIsShowing) {
+TEST_F(Form1Test, ExitUnloadsTheWindowsStopsThePanesAndHandsTheEndOver) {
   Load();
+  form->show();
   seams.calls.clear();
-  seams.websiteShowing = true;
   form->mnuFileItem_Click(1);
-  EXPECT_EQ(programEnded, 0);
-  EXPECT_TRUE(blnEndWithWebsiteWindow);
-  EXPECT_EQ(seams.calls, (std::vector<std::string>{"UnloadHelp", "UnloadSplash"}));
+  EXPECT_EQ(seams.calls,
+            (std::vector<std::string>{"UnloadHelp", "UnloadSplash", "MainWindowClosed"}));
   EXPECT_FALSE(form->get_visible());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Count(i, "Stop"), 1);
+}
 
-  blnEndWithWebsiteWindow = false;
-  seams.calls.clear();
-  seams.websiteShowing = false;
-  form->mnuFileItem_Click(1);
-  EXPECT_EQ(programEnded, 1);
-  EXPECT_FALSE(blnEndWithWebsiteWindow);
-  EXPECT_EQ(seams.calls,
-            (std::vector<std::string>{"UnloadHelp", "UnloadSplash", "EndSkinCompanion"}));
+// Each Tools command is spent once given and the other one offered, whatever came of it; what
+// could not be done is said in the status bar.
+TEST_F(Form1Test, ToolsItemsSwitchAndSayWhatFailed) {
+  Load();
+  auto& items = form->mnuToolsItem;
+  EXPECT_TRUE(items[0].get_sensitive());
+  EXPECT_TRUE(items[1].get_sensitive());
+  const struct {
+    int item;
+    bool done;
+    bool addEnabled;
+    std::string status;
+  } steps[] = {
+      {0, true, false, ""},
+      {1, true, true, ""},
+      {1, false, true, "Could not remove " + strProductName + " from the Tools menu"},
+      {0, false, false, "Could not add " + strProductName + " to the Tools menu"},
+  };
+  for (const auto& step : steps) {
+    form->sb1.SetPanelText(1, "");
+    seams.toolsDone = step.done;
+    form->mnuToolsItem_Click(step.item);
+    EXPECT_EQ(items[0].get_sensitive(), step.addEnabled) << step.item << " " << step.done;
+    EXPECT_EQ(items[1].get_sensitive(), !step.addEnabled) << step.item << " " << step.done;
+    EXPECT_EQ(form->sb1.PanelText(1), step.status);
+  }
 }
 
 TEST_F(Form1Test, KeyboardShortcuts) {

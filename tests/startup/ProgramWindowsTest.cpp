@@ -1,6 +1,7 @@
 // The windows around the main window as the program wires them: the help window and its
 // start-up rule, the website window outliving the main window, the About window loaded on
-// demand, the Tools menu's entries, and the main window's unload.
+// demand, the Tools menu's entries, the main window's unload, and the splash brought back when a
+// window finds no skin.
 #include <glibmm/main.h>
 #include <gtest/gtest.h>
 #include <gtkmm/main.h>
@@ -13,6 +14,7 @@
 #include "desktop/CRegister.h"
 #include "hosted/SkinCompanion.h"
 #include "mainwindow/Form1.h"
+#include "skin/modSkin.h"
 #include "startup/ProgramWindows.h"
 #include "support/FakeBrowserControl.h"
 #include "support/ScopedEnvironment.h"
@@ -38,14 +40,14 @@ class ProgramWindowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     LoadIdentity();
-    blnEndWithWebsiteWindow = false;
     WriteFile(folder / "Help.rtf", "{\\rtf1\\ansi {\\b Velmora} help\\par}");
     ProgramWindowsParts parts;
     parts.programFolder = folder.path();
     parts.assetsFolder = kAssets;
     parts.settings = SettingsStore(folder / "settings.ini");
     parts.makeSplash = [this] {
-      return std::make_unique<frmSplash>(kAssets, [this] { ++mainWindowsOpened; });
+      ++splashesMade;
+      return std::make_unique<frmSplash>(splashAssets, [this] { ++mainWindowsOpened; });
     };
     parts.makeWebsiteBrowser = [this] {
       auto browser = std::make_unique<FakeBrowserControl>();
@@ -68,7 +70,6 @@ class ProgramWindowsTest : public ::testing::Test {
     for (auto& pane : parts.panes) pane = std::make_unique<FakeBrowserControl>();
     parts.workFiles = WorkFiles(folder.path());
     parts.seams = windows.get();
-    parts.endProgram = [this] { ++programEnded; };
     form = std::make_unique<Form1>(std::move(parts));
     windows->SetMainWindow(form.get());
     form->Form_Load();
@@ -83,6 +84,8 @@ class ProgramWindowsTest : public ::testing::Test {
   // The Tools menu writes into this test's folder only.
   testing::ScopedEnvironment registryRoot{kRegistryRootVariable, (folder / "registry").string()};
   testing::ScopedEnvironment dataHome{"XDG_DATA_HOME", (folder / "data").string()};
+  std::filesystem::path splashAssets = kAssets;
+  int splashesMade = 0;
   int mainWindowsOpened = 0;
   int programEnded = 0;
   std::vector<FakeBrowserControl*> websiteBrowsers;
@@ -143,7 +146,6 @@ TEST_F(ProgramWindowsTest, TheWebsiteWindowOutlivesTheMainWindow) {
 
   form->Form_Unload();  // the main window closes first
   EXPECT_EQ(programEnded, 0);
-  EXPECT_TRUE(blnEndWithWebsiteWindow);
   EXPECT_EQ(windows->Splash(), nullptr) << "the main window unloads the splash";
   EXPECT_EQ(windows->Help(), nullptr) << "and the help window";
   EXPECT_TRUE(windows->WebsiteShowing());
@@ -210,6 +212,23 @@ TEST_F(ProgramWindowsTest, ToolsItemsWriteTheEntriesAndSwitch) {
   EXPECT_FALSE(std::filesystem::exists(entry));
 }
 
+// Runs the main loop for about `milliseconds`, long enough for a running splash timer to count
+// far past its end.
+void RunFor(int milliseconds) {
+  bool done = false;
+  auto stop = Glib::signal_timeout().connect(
+      [&] {
+        done = true;
+        return false;
+      },
+      milliseconds);
+  while (!done) Gtk::Main::iteration();
+}
+
+bool IsSkinned(Gtk::Window& window) {
+  return window.get_style_context()->has_class(SkinControl::kSkinnedClass);
+}
+
 TEST_F(ProgramWindowsTest, SkinningWithTheSplashUnloadedBringsItBackHidden) {
   LoadMainWindow();
   form->mnuAboutItem_Click(0);
@@ -219,11 +238,53 @@ TEST_F(ProgramWindowsTest, SkinningWithTheSplashUnloadedBringsItBackHidden) {
   ASSERT_EQ(sknShared, nullptr);
   form->mnuAboutItem_Click(0);  // the About window is skinned at its load
   ASSERT_NE(windows->Splash(), nullptr);
+  EXPECT_EQ(splashesMade, 2);
   EXPECT_FALSE(windows->Splash()->get_visible());
   EXPECT_FALSE(windows->Splash()->TimerEnabled());
   EXPECT_EQ(sknShared, &windows->Splash()->skn);
-  EXPECT_TRUE(windows->About()->get_style_context()->has_class(SkinControl::kSkinnedClass));
-  Settle();
+  EXPECT_TRUE(IsSkinned(*windows->About()));
+  RunFor(400);
+  EXPECT_EQ(mainWindowsOpened, 0) << "the reloaded splash must not open a main window";
+  EXPECT_EQ(windows->Splash()->Ticks(), 0);
+
+  // The next window finds the skin at once.
+  Gtk::Window next;
+  EXPECT_TRUE(SkinForm(next));
+  EXPECT_EQ(splashesMade, 2);
+}
+
+TEST_F(ProgramWindowsTest, ALoadedSplashPublishesItsSkinAgainAndKeepsCounting) {
+  frmSplash* splash = windows->Splash();
+  ASSERT_NE(splash, nullptr);
+  sknShared = nullptr;  // the shared skin was lost while the splash still counts
+  Gtk::Window window;
+  EXPECT_TRUE(SkinForm(window));
+  EXPECT_EQ(splashesMade, 1);
+  EXPECT_EQ(sknShared, &splash->skn);
+  EXPECT_TRUE(splash->TimerEnabled()) << "the start-up count goes on";
+  RunFor(600);
+  EXPECT_EQ(mainWindowsOpened, 1);
+  EXPECT_FALSE(splash->get_visible());
+}
+
+TEST_F(ProgramWindowsTest, ASecondFailureLeavesTheWindowUnskinned) {
+  // A splash whose skin cannot be read: its own load cannot skin it, and it must not reload
+  // itself over and over.
+  windows->UnloadSplash();
+  TempFolder empty;
+  splashAssets = empty.path();
+  ::testing::internal::CaptureStderr();
+  Gtk::Window window;
+  EXPECT_FALSE(SkinForm(window));
+  const std::string messages = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(IsSkinned(window));
+  EXPECT_EQ(splashesMade, 2);
+  ASSERT_NE(windows->Splash(), nullptr);
+  EXPECT_FALSE(IsSkinned(*windows->Splash()));
+  EXPECT_FALSE(windows->Splash()->TimerEnabled());
+  EXPECT_NE(messages.find("no skin is loaded"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("cannot read the skin"), std::string::npos) << messages;
+  RunFor(400);
   EXPECT_EQ(mainWindowsOpened, 0);
 }
 

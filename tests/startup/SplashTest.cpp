@@ -11,7 +11,6 @@
 #include "hosted/Twips.h"
 #include "skin/modSkin.h"
 #include "startup/frmSplash.h"
-#include "tests/support/TempFolder.h"
 
 namespace velmora {
 namespace {
@@ -19,10 +18,8 @@ namespace {
 constexpr const char* kAssets = VELMORA_TEST_ASSETS;
 
 TEST(frmSplash, LoadSetsUpTheRunAndStartsTheTimer) {
-  blnEndWithWebsiteWindow = true;
   frmSplash splash(kAssets, [] {});
   splash.Form_Load();
-  EXPECT_FALSE(blnEndWithWebsiteWindow);
   EXPECT_TRUE(blnUseSkin);
   EXPECT_FALSE(strProductName.empty());
   EXPECT_TRUE(splash.TimerEnabled());
@@ -113,105 +110,8 @@ TEST(frmSplash, ShowsItsPictureAndInvitationOnTheSkin) {
   EXPECT_GT(pictureColours, 0) << "the picture is drawn";
 }
 
-// Runs the main loop for about `milliseconds`, long enough for a running splash timer to count
-// far past 150.
-void RunFor(int milliseconds) {
-  bool done = false;
-  auto stop = Glib::signal_timeout().connect(
-      [&] {
-        done = true;
-        return false;
-      },
-      milliseconds);
-  while (!done) Gtk::Main::iteration();
-}
-
 bool IsSkinned(Gtk::Window& window) {
   return window.get_style_context()->has_class(SkinControl::kSkinnedClass);
-}
-
-// SkinForm with the splash reloader the program uses, counting splashes made and main windows
-// opened.
-class SkinRecovery : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetSplashReloader([this] {
-      ++reloads;
-      ReloadSplash(splash, [this] {
-        ++made;
-        return std::make_unique<frmSplash>(assets, [this] { ++opened; });
-      });
-    });
-  }
-  void TearDown() override {
-    SetSplashReloader({});
-    splash.reset();
-  }
-
-  std::filesystem::path assets = kAssets;
-  std::unique_ptr<frmSplash> splash;
-  int reloads = 0;
-  int made = 0;
-  int opened = 0;
-};
-
-TEST_F(SkinRecovery, SkinningWithTheSplashUnloadedReloadsItHiddenWithoutASecondMainWindow) {
-  ASSERT_EQ(sknShared, nullptr) << "no splash is loaded in this test";
-  blnEndWithWebsiteWindow = true;  // the main window has gone; the website window is open
-  Gtk::Window window;
-  EXPECT_TRUE(SkinForm(window));
-  EXPECT_TRUE(IsSkinned(window));
-  EXPECT_EQ(reloads, 1);
-  ASSERT_NE(splash, nullptr);
-  EXPECT_EQ(made, 1);
-  EXPECT_EQ(sknShared, &splash->skn);
-  EXPECT_FALSE(splash->get_visible());
-  EXPECT_FALSE(splash->TimerEnabled());
-  EXPECT_TRUE(blnEndWithWebsiteWindow) << "reloading the splash keeps the run's state";
-  RunFor(400);
-  EXPECT_EQ(opened, 0) << "the reloaded splash must not open a main window";
-  EXPECT_EQ(splash->Ticks(), 0);
-
-  // The next window finds the skin at once.
-  Gtk::Window next;
-  EXPECT_TRUE(SkinForm(next));
-  EXPECT_EQ(reloads, 1);
-}
-
-TEST_F(SkinRecovery, ALoadedSplashPublishesItsSkinAgainAndKeepsCounting) {
-  splash = std::make_unique<frmSplash>(assets, [this] { ++opened; });
-  splash->Form_Load();
-  splash->show();
-  sknShared = nullptr;  // the shared skin was lost while the splash still counts
-  Gtk::Window window;
-  EXPECT_TRUE(SkinForm(window));
-  EXPECT_EQ(made, 0);
-  EXPECT_EQ(sknShared, &splash->skn);
-  EXPECT_TRUE(splash->TimerEnabled()) << "the start-up count goes on";
-  RunFor(600);
-  EXPECT_EQ(opened, 1);
-  EXPECT_FALSE(splash->get_visible());
-}
-
-TEST_F(SkinRecovery, ASecondFailureLeavesTheWindowUnskinned) {
-  // A splash whose skin cannot be read: its own load cannot skin it, and it must not reload
-  // itself over and over.
-  testing::TempFolder empty;
-  assets = empty.path();
-  ::testing::internal::CaptureStderr();
-  Gtk::Window window;
-  EXPECT_FALSE(SkinForm(window));
-  const std::string messages = ::testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(IsSkinned(window));
-  EXPECT_EQ(reloads, 1);
-  EXPECT_EQ(made, 1);
-  ASSERT_NE(splash, nullptr);
-  EXPECT_FALSE(IsSkinned(*splash));
-  EXPECT_FALSE(splash->TimerEnabled());
-  EXPECT_NE(messages.find("no skin is loaded"), std::string::npos) << messages;
-  EXPECT_NE(messages.find("cannot read the skin"), std::string::npos) << messages;
-  RunFor(400);
-  EXPECT_EQ(opened, 0);
 }
 
 TEST(frmSplash, AnUnloadedSplashLeavesNoSkinBehind) {

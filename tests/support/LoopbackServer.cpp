@@ -62,7 +62,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 void LoopbackServer::Serve(std::string path, std::string contentType, std::string body) {
-  resources_[std::move(path)] = Resource{std::move(contentType), std::move(body), {}};
+  resources_[std::move(path)] = Resource{std::move(contentType), std::move(body), {}, {}};
 }
 
 void LoopbackServer::AddHeader(std::string_view path, std::string name, std::string value) {
@@ -105,6 +105,10 @@ int LoopbackServer::RequestCount(std::string_view path) const {
   return found == requests_.end() ? 0 : found->second;
 }
 
+void LoopbackServer::RequireHeader(std::string_view path, std::string name) {
+  resources_.at(std::string(path)).requiredHeader = std::move(name);
+}
+
 void LoopbackServer::Answer(SoupServerMessage* message, std::string_view path) {
   // No caching: a reload must reach the server again.
   soup_message_headers_replace(soup_server_message_get_response_headers(message), "Cache-Control",
@@ -114,6 +118,13 @@ void LoopbackServer::Answer(SoupServerMessage* message, std::string_view path) {
     soup_server_message_set_status(message, SOUP_STATUS_NOT_FOUND, nullptr);
     soup_server_message_set_response(message, "text/html; charset=utf-8", SOUP_MEMORY_COPY,
                                      kNotFound.data(), kNotFound.size());
+    return;
+  }
+  const std::string& required = found->second.requiredHeader;
+  if (!required.empty() &&
+      !soup_message_headers_get_one(soup_server_message_get_request_headers(message),
+                                    required.c_str())) {
+    soup_server_message_set_status(message, SOUP_STATUS_FORBIDDEN, nullptr);
     return;
   }
   soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);

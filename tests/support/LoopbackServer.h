@@ -36,6 +36,10 @@ class LoopbackServer {
   // ("text/html; charset=utf-8", "image/png"). Any other path gets 404.
   void Serve(std::string path, std::string contentType, std::string body);
 
+  // Answers `path` (served already) only to requests that carry header `name` (a picture that
+  // needs the page as its Referer); other requests get 403.
+  void RequireHeader(std::string_view path, std::string name);
+
   // Adds a header to the answers for `path` (served already).
   void AddHeader(std::string_view path, std::string name, std::string value);
   // The value of header `name` in the last request for `path`; "" when none came or it had none.
@@ -59,6 +63,7 @@ class LoopbackServer {
     std::string contentType;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    std::string requiredHeader;
   };
   struct Waiting {
     std::string path;

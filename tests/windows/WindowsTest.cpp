@@ -11,9 +11,9 @@
 
 #include "XWindowState.h"
 #include "common/modIdentity.h"
-#include "hosted/SkinCompanion.h"
 #include "hosted/SkinControl.h"
 #include "hosted/Twips.h"
+#include "skin/modSkin.h"
 #include "support/FakeBrowserControl.h"
 #include "support/TempFolder.h"
 #include "windows/ArrangeWebsiteControls.h"
@@ -95,16 +95,16 @@ class WebsiteTest : public WindowsTest {
     WindowsTest::SetUp();
     auto browser = std::make_unique<FakeBrowserControl>();
     fake = browser.get();
-    website = std::make_unique<frmWebsite>(std::move(browser), [this] { ++programEnded; });
+    website = std::make_unique<frmWebsite>(
+        std::move(browser), [this] { closedHidden.push_back(!website->get_visible()); });
   }
   void TearDown() override {
     website.reset();
-    blnEndWithWebsiteWindow = false;
     WindowsTest::TearDown();
   }
 
   FakeBrowserControl* fake = nullptr;
-  int programEnded = 0;
+  std::vector<bool> closedHidden;  // one element per closing: was the window hidden by then?
   std::unique_ptr<frmWebsite> website;
 };
 
@@ -162,26 +162,19 @@ TEST_F(WebsiteTest, StatusTextGoesToPanelOneAndFinishedPagesToAddressAndCaption)
   EXPECT_EQ(website->get_title(), "http://www.tarnwick.example/untitled");
 }
 
-TEST_F(WebsiteTest, ClosingEndsTheProgramOnlyAfterTheMainWindowHasGone) {
+TEST_F(WebsiteTest, ClosingHidesTheWindowThenSaysSo) {
   website->Form_Load();
   website->show();
   Settle();
-  blnEndWithWebsiteWindow = false;
-  website->Form_Unload();
+  GdkEvent* close = gdk_event_new(GDK_DELETE);
+  close->any.window = GDK_WINDOW(g_object_ref(website->get_window()->gobj()));
+  gtk_main_do_event(close);
+  gdk_event_free(close);
   EXPECT_FALSE(website->get_visible());
-  EXPECT_EQ(programEnded, 0) << "the main window is still open";
-
-  SkinCompanion companion;
-  companion.Attach(skin);
-  companion.Start();
-  SkinCompanion* savedCompanion = objSkinCompanion;
-  objSkinCompanion = &companion;
+  EXPECT_EQ(closedHidden, std::vector<bool>{true});
   website->show();
-  blnEndWithWebsiteWindow = true;
   website->Form_Unload();
-  EXPECT_EQ(programEnded, 1);
-  EXPECT_FALSE(companion.Started()) << "the skin-support object ends with the program";
-  objSkinCompanion = savedCompanion;
+  EXPECT_EQ(closedHidden, (std::vector<bool>{true, true}));
 }
 
 TEST_F(WebsiteTest, TheLayoutFollowsTheWindowsSize) {
@@ -232,7 +225,7 @@ TEST_F(WindowsTest, AboutShowsTheVersionRecordAsItIsWhenLoaded) {
 }
 
 TEST_F(WindowsTest, AboutCoversItsFourPlainLabelsWithSkinLabels) {
-  frmAbout about(kAssets);  // the test program's own record
+  frmAbout about(kAssets);  // this test program carries no record: the identity it runs with
   about.Form_Load();
   ASSERT_EQ(about.SkinLabel1.size(), 5u) << "three visible labels and the rights paragraph";
   const std::vector<std::string> texts{about.SkinLabel1[1]->get_text(),
