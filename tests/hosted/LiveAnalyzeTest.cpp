@@ -56,14 +56,16 @@ TEST(LiveAnalyze, SavesThePicturesItChoseFromTheEnginesBytes) {
                "<!DOCTYPE html><html><head><style>.bg{background:url(/a/tall.png);"
                "width:10px;height:10px}</style></head><body><img src=\"/a/small.png\">"
                "<img src=\"/a/wide.png\"><img src=\"/a/square.png\"><div class=\"bg\"></div>"
-               "<img src=\"/a/thin.png\"><iframe src=\"/frame.html\"></iframe></body></html>");
+               "<img src=\"/a/thin.png\"><iframe src=\"/frame.html\"></iframe><script>"
+               "document.body.insertAdjacentHTML('beforeend', '<p class=added>added</p>');"
+               "</script></body></html>");
 
   velmora::testing::TempFolder out;
   const std::filesystem::path saved = out / "saved";
   const std::string url = server.Url("/page.html");
-  std::vector<std::string> argv = {VELMORA_ANALYZE, "--live", url,         "--out", out.path(),
-                                   "--min-size",    "400",    "--sort",    "area",  "--save",
-                                   saved,           "--name", "{n}-{name}"};
+  std::vector<std::string> argv = {VELMORA_ANALYZE, "--live", url,          "--out",   out.path(),
+                                   "--min-size",    "400",    "--sort",     "area",    "--save",
+                                   saved,           "--name", "{n}-{name}", "--served"};
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(a.data());
   args.push_back(nullptr);
@@ -78,6 +80,15 @@ TEST(LiveAnalyze, SavesThePicturesItChoseFromTheEnginesBytes) {
   // The server answers from this loop while the program runs.
   ASSERT_TRUE(RunUntil([&] { return status != -1; }, "velmora-analyze --live"));
   ASSERT_TRUE(g_spawn_check_wait_status(status, nullptr)) << "exit status " << status;
+
+  // The Source Code tab's two readings: the document as the script left it, and as served.
+  const std::string shown = testing::ReadFile(out / "source.htm");
+  const std::string asServed = testing::ReadFile(out / "served.htm");
+  EXPECT_NE(shown.find("class=\"added\""), std::string::npos);
+  EXPECT_EQ(asServed.find("class=\"added\""), std::string::npos);
+  EXPECT_NE(asServed.find("insertAdjacentHTML"), std::string::npos);
+  EXPECT_NE(asServed.find("DOCTYPE"), std::string::npos);
+  EXPECT_EQ(server.RequestCount("/page.html"), 1);
 
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(saved)) {
