@@ -239,7 +239,9 @@ std::string PropertyName(std::string_view declaration, std::size_t colon) {
 }  // namespace
 
 std::string_view KindName(ImageKind kind) noexcept {
-  return kKindNames[static_cast<std::size_t>(kind)];
+  // A value outside the enumeration (a cast from a number) reads as a picture only loaded.
+  const auto index = static_cast<std::size_t>(kind);
+  return index < kKindNames.size() ? kKindNames[index] : KindName(ImageKind::Loaded);
 }
 
 const std::string* ImageElement::Attribute(std::string_view name) const noexcept {
@@ -392,9 +394,11 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
     std::string url;
     SrcsetCandidate size;
   };
-  const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into, bool lazy) {
+  // A candidate that holds no address (a template, JSON) is no picture, lazy or not; <source>
+  // elements bring their lazy loader's data-srcset here too.
+  const auto addSrcset = [&](std::string_view srcset, std::vector<Candidate>& into) {
     for (SrcsetCandidate& c : ParseSrcset(srcset)) {
-      if (lazy && HoldsNoAddress(c.url)) continue;
+      if (HoldsNoAddress(c.url)) continue;
       if (std::optional<std::string> url = Resolve(c.url)) into.push_back({std::move(*url), c});
     }
   };
@@ -407,7 +411,7 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   for (const auto& [name, value] : element.attributes) {
     if (!name.starts_with("data-")) continue;
     if (name.find("srcset") != npos) {
-      addSrcset(value, lazy, true);
+      addSrcset(value, lazy);
     } else if (HoldsNoAddress(value)) {
       continue;  // the element's own src stays its address
     } else if (IsOneOf(name, kLazyUrlAttributes) || NamesImageFile(value)) {
@@ -418,9 +422,9 @@ void ImageCensusBuilder::AddPicture(const ImageElement& element) {
   }
   // What the element and its <picture> offer the engine.
   std::vector<Candidate> offered;
-  if (const std::string* srcset = element.Attribute("srcset")) addSrcset(*srcset, offered, false);
+  if (const std::string* srcset = element.Attribute("srcset")) addSrcset(*srcset, offered);
   const std::size_t ownSrcset = offered.size();
-  for (const std::string& source : element.pictureSources) addSrcset(source, offered, false);
+  for (const std::string& source : element.pictureSources) addSrcset(source, offered);
   std::optional<std::string> src;
   if (const std::string* value = element.Attribute("src")) src = Resolve(*value);
 

@@ -29,17 +29,19 @@ struct LoadedPicture {
 // Merges `loaded` (in load order) into `census`: a picture whose url or requestUrl is a census
 // entry's url gets the engine's type, bytes, frame and pixel size; one whose url or requestUrl
 // is one of an entry's alsoAt is that picture at another size or in another format, and only
-// keeps it from being added twice. Either way its other URL joins the entry's alsoAt. Any other
-// picture is appended as an entry of its own with its kind. Each picture once by final URL; a
-// data: URL, or one the generated pages may not show, is never appended. Addresses compare as
-// the engine writes them (fragment dropped, characters outside ASCII percent-encoded), so a
-// census URL written with "é" matches the record's "%C3%A9". Merging the same record again
-// changes nothing.
+// keeps it from being added twice. Either way its URLs join the entry's alsoAt where the entry
+// does not write them so already (unless another entry has them). Any other picture is appended
+// as an entry of its own with its kind. Each picture once by final URL; a data: URL, or one the
+// generated pages may not show, is never appended. Addresses compare as the engine writes them
+// (fragment dropped, characters outside ASCII percent-encoded), so a census URL written with "é"
+// matches the record's "%C3%A9". Merging the same record again changes nothing.
 void MergeLoadedPictures(std::vector<CensusImage>& census,
                          const std::vector<LoadedPicture>& loaded);
 
 // "PNG", "JPEG", "GIF", "WebP", "AVIF", "SVG", "ICO", "BMP"; for another image/* type its
-// subtype in capitals; "" for "".
+// subtype in capitals ("HEIC"); "" for "", for a type that is not an image's, and for a subtype
+// that is no plain token (letters, digits, ". + - _", at most 24 characters). Parameters
+// ("; charset=...") and the letter case of the type do not count.
 std::string ShortTypeName(std::string_view mimeType);
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
-// The work files of the page analysis: six text files in one folder, each replaced whole by
-// one record followed by CR LF. A replacement is atomic: the record is written beside the file
-// and renamed over it, so a failed write leaves the previous file as it was.
+// The work files of the page analysis: six text files in one folder, and the other views of the
+// source beside them; each replaced whole by one record followed by CR LF. A replacement is atomic:
+// the record is written beside the file and renamed over it, so a failed write leaves the previous
+// file as it was.
 #pragma once
 
 #include <array>
@@ -20,6 +21,10 @@ inline constexpr std::string_view kImages = "images.htm";
 inline constexpr std::string_view kCheckImages = "checkImages.txt";
 inline constexpr std::string_view kCheckImagesClean = "checkImagesClean.txt";
 inline constexpr std::string_view kGallery = "imagepage.html";
+// The other views of the source (analysis/SourceViews.h), written when the Source Code tab asks
+// for them; neither created at start nor emptied after an analysis.
+inline constexpr std::string_view kShownView = "shown.htm";
+inline constexpr std::string_view kServedView = "served.htm";
 
 // The order in which a missing work file is created when the browser starts.
 inline constexpr std::array<std::string_view, 6> kCreationOrder{

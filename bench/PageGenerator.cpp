@@ -227,4 +227,34 @@ std::string GeneratePage(const PageShape& shape) {
   return PageWriter(shape).Build();
 }
 
+std::string GenerateServedDocument(const PageShape& shape) {
+  const std::string_view n = shape.lineEnd;
+  std::string document;
+  const std::string body = GeneratePage(shape);
+  document.reserve(body.size() + 2048);
+  for (const std::string_view line : {
+           std::string_view("<!DOCTYPE html>"),
+           std::string_view("<html lang=\"en\">"),
+           std::string_view("<head>"),
+           std::string_view("<meta charset=\"utf-8\">"),
+           std::string_view(
+               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"),
+           std::string_view("<title>Harbour walk &amp; market \u2014 a photo blog</title>"),
+           std::string_view("<link rel=\"stylesheet\" href=\"/static/site.css?v=3\">"),
+           std::string_view("<link rel=\"icon\" href=\"/favicon.png\">"),
+           std::string_view("<meta property=\"og:image\" content=\"https://images.example.com/"
+                            "full/banner-100001.jpg\">"),
+           std::string_view("<!-- analytics: load after the page -->"),
+           std::string_view("<script>window.dataLayer = window.dataLayer || []; if (a < b && "
+                            "c > d) { document.write('<p>'); }</script>"),
+           std::string_view("<style>.card > img { width: 100%; } a[href$=\".jpg\"] { color: red; }"
+                            "</style>"),
+           std::string_view("</head>"),
+       }) {
+    document.append(line).append(n);
+  }
+  document.append(body).append(n).append("</html>").append(n);
+  return document;
+}
+
 }  // namespace velmora::bench

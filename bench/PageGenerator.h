@@ -26,4 +26,8 @@ struct PageShape {
 // page with different line breaks.
 std::string GeneratePage(const PageShape& shape);
 
+// The whole document as a server sends it: doctype, a head with the charset, scripts, styles and
+// comments, then GeneratePage's body.
+std::string GenerateServedDocument(const PageShape& shape);
+
 }  // namespace velmora::bench

@@ -1,9 +1,10 @@
 // Benchmarks of the page analysis: the whole AnalyzePage on generated pages of 1, 10 and 50 MB,
 // each with LF and with CR LF line ends, measured next to a plain copy of the same page's bytes
 // to a file in the same folder; and the engine's record of 10,000 pictures joining the census.
-// After the runs it prints the ratios measured in this run against their goals, and the steps of
-// the analysis timed alone on the 10 and 50 MB pages. The table is a report: the program exits 0
-// whatever it shows, and 1 only when it cannot run at all.
+// After the runs it prints the ratios measured in this run against their goals, the steps of the
+// analysis timed alone on the 10 and 50 MB pages, and the views of the Source Code tab on the
+// 10 MB pages beside today's source view. The table is a report: the program exits 0 whatever
+// it shows, and 1 only when it cannot run at all.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,7 +25,9 @@
 #include "analysis/GalleryPage.h"
 #include "analysis/HtmlText.h"
 #include "analysis/LoadedPictures.h"
+#include "analysis/ServedText.h"
 #include "analysis/SourceView.h"
+#include "analysis/SourceViews.h"
 #include "analysis/UrlHelpers.h"
 #include "analysis/WorkFiles.h"
 #include "bench/PageGenerator.h"
@@ -36,6 +39,8 @@ constexpr double kCopyRatioGoal = 8.0;      // AnalyzePage against writing the p
 constexpr double kScalingGoal = 5.5;        // 50 MB against 10 MB (the sizes differ by 5)
 constexpr double kTenMegabyteGoalMs = 100;  // absolute time of the 10 MB page
 constexpr int kRepetitions = 5;             // the table uses the fastest repetition of each
+constexpr double kViewGoalMs = 300;         // any view of the source of a 10 MB page
+constexpr std::size_t kViewMegabytes = 10;  // the pages whose views are timed
 
 struct SizeCase {
   std::size_t megabytes;
@@ -159,6 +164,7 @@ struct BenchPage {
   const LineEnd* lineEnd;
   velmora::PageSnapshot snapshot;
   std::filesystem::path folder;
+  std::string served;  // the whole document as served, for the views of the 10 MB pages
 };
 
 // Temporary work folders under /tmp, removed when the program ends normally.
@@ -271,6 +277,15 @@ constexpr StepInfo kSteps[] = {
     {Step::kImageCensus, "ImageCensus"},        {Step::kBuildSourceView, "BuildSourceView"},
     {Step::kWriteSourceView, "WriteSourceView"}};
 
+// The lists as the analysis has them after its two scanners.
+velmora::ListPairs ScanPage(std::string_view source, const velmora::ReferenceResolver& resolver,
+                            const velmora::WorkFiles& files, std::error_code& error) {
+  velmora::ListPairs lists;
+  error = velmora::ScanImageTags(source, resolver, lists, files);
+  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  return lists;
+}
+
 std::string StepName(std::string_view step, std::string_view label) {
   return "Step/" + std::string(step) + "/" + std::string(label);
 }
@@ -280,9 +295,8 @@ void RunStep(benchmark::State& state, const BenchPage& page, Step step) {
   const velmora::ReferenceResolver resolver(page.snapshot.locationUrl);
   const std::string source = velmora::html::WellFormedUtf8(page.snapshot.bodyHtml);
   // The lists and the view as the analysis has them when it reaches each step.
-  velmora::ListPairs lists;
-  std::error_code error = velmora::ScanImageTags(source, resolver, lists, files);
-  if (!error) error = velmora::ScanImageLinks(source, resolver, lists, files);
+  std::error_code error;
+  velmora::ListPairs lists = ScanPage(source, resolver, files, error);
   const std::string view =
       step == Step::kWriteSourceView ? velmora::BuildSourceView(source, lists) : std::string();
   for (auto _ : state) {
@@ -319,6 +333,97 @@ void RunStep(benchmark::State& state, const BenchPage& page, Step step) {
     }
   }
   if (error) state.SkipWithError(("a work file could not be written: " + error.message()).c_str());
+}
+
+// The views of the Source Code tab on their own, each next to today's source view of the same
+// page: the body as shown with the choices of the tab, the document as served decoded and
+// viewed, and the served view written as its work file.
+enum class View {
+  kSourceHtm,
+  kShownPlain,
+  kShownNumbered,
+  kShownColoured,
+  kShownAll,
+  kServedDecode,
+  kServedAll,
+  kServedFile,
+  kServedIconvFile
+};
+
+struct ViewInfo {
+  View view;
+  std::string_view name;
+};
+constexpr ViewInfo kViews[] = {{View::kSourceHtm, "SourceHtm"},
+                               {View::kShownPlain, "ShownPlain"},
+                               {View::kShownNumbered, "ShownNumbered"},
+                               {View::kShownColoured, "ShownColoured"},
+                               {View::kShownAll, "ShownAll"},
+                               {View::kServedDecode, "ServedDecode"},
+                               {View::kServedAll, "ServedAll"},
+                               {View::kServedFile, "ServedFile"},
+                               {View::kServedIconvFile, "ServedIconvFile"}};
+
+std::string ViewName(std::string_view view, std::string_view label) {
+  return "View/" + std::string(view) + "/" + std::string(label);
+}
+
+void RunView(benchmark::State& state, const BenchPage& page, View view) {
+  const velmora::WorkFiles files(page.folder);
+  const velmora::ReferenceResolver resolver(page.snapshot.locationUrl);
+  const std::string source = velmora::html::WellFormedUtf8(page.snapshot.bodyHtml);
+  // The lists and the census as the analysis leaves them.
+  std::error_code error;
+  const velmora::ListPairs lists = ScanPage(source, resolver, files, error);
+  const std::vector<velmora::CensusImage> census = velmora::TakeCensus({}, source, resolver);
+  constexpr velmora::SourceViewOptions kPlain{false, false, false};
+  constexpr velmora::SourceViewOptions kNumbered{false, true, false};
+  constexpr velmora::SourceViewOptions kColoured{false, false, true};
+  constexpr velmora::SourceViewOptions kAll{true, true, true};
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    switch (view) {
+      case View::kSourceHtm:
+        bytes = velmora::BuildSourceView(source, lists, census).size();
+        break;
+      case View::kShownPlain:
+        bytes = velmora::BuildSourceViewPage(source, lists, census, kPlain).size();
+        break;
+      case View::kShownNumbered:
+        bytes = velmora::BuildSourceViewPage(source, lists, census, kNumbered).size();
+        break;
+      case View::kShownColoured:
+        bytes = velmora::BuildSourceViewPage(source, lists, census, kColoured).size();
+        break;
+      case View::kShownAll:
+        bytes = velmora::BuildSourceViewPage(source, lists, census, kAll).size();
+        break;
+      case View::kServedDecode:
+        bytes = velmora::DecodeServedPage(page.served, "").text.size();
+        break;
+      case View::kServedAll:
+        bytes = velmora::BuildSourceViewPage(velmora::DecodeServedPage(page.served, "").text, lists,
+                                             census, kAll)
+                    .size();
+        break;
+      case View::kServedFile:
+        if (std::error_code e =
+                velmora::WriteServedView(page.served, "", lists, census, kAll, files)) {
+          error = e;
+        }
+        break;
+      case View::kServedIconvFile:
+        // Read as ISO-8859-2: every byte through iconv.
+        if (std::error_code e =
+                velmora::WriteServedView(page.served, "iso-8859-2", lists, census, kAll, files)) {
+          error = e;
+        }
+        break;
+    }
+    benchmark::DoNotOptimize(bytes);
+  }
+  if (error) state.SkipWithError(("a work file could not be written: " + error.message()).c_str());
+  if (bytes != 0) state.counters["view MB"] = static_cast<double>(bytes) / 1e6;
 }
 
 double Fastest(const std::vector<double>& v) {
@@ -431,6 +536,21 @@ void PrintTable(const std::vector<BenchPage>& pages, const CollectingReporter& r
     print(step.name, StepName(step.name, "10MB/LF"), StepName(step.name, "50MB/LF"));
   }
   print("AnalyzePage", AnalyzeName("10MB/LF"), AnalyzeName("50MB/LF"));
+
+  std::printf(
+      "\nViews of the Source Code tab on the 10 MB pages, beside today's source view (SourceHtm)"
+      "\n  %-16s %-6s %10s %12s  %s\n",
+      "view", "page", "time", "/SourceHtm", "<= 300 ms");
+  for (const LineEnd& lineEnd : kLineEnds) {
+    const std::string label = std::to_string(kViewMegabytes) + "MB/" + std::string(lineEnd.name);
+    const std::optional<double> today = reporter.FastestMs(ViewName("SourceHtm", label));
+    for (const ViewInfo& view : kViews) {
+      const std::optional<double> ms = reporter.FastestMs(ViewName(view.name, label));
+      std::printf("  %-16s %-6s %7s ms %11sx  %s\n", std::string(view.name).c_str(),
+                  std::string(lineEnd.name).c_str(), Format(ms, "%.1f").c_str(),
+                  Format(Ratio(ms, today), "%.2f").c_str(), Verdict(ms, kViewGoalMs));
+    }
+  }
   std::printf(
       "\nA report, not a test: timings on a shared machine vary, so the program always "
       "exits 0.\n");
@@ -472,6 +592,9 @@ int main(int argc, char** argv) {
       page.lineEnd = &lineEnd;
       page.snapshot.bodyHtml = velmora::bench::GeneratePage(shape);
       page.snapshot.locationUrl = std::string(kPageUrl);
+      if (size.megabytes == kViewMegabytes) {
+        page.served = velmora::bench::GenerateServedDocument(shape);
+      }
       const std::optional<std::filesystem::path> folder = temp.Make();
       if (!folder) {
         std::fprintf(stderr, "velmora_analysis_bench: cannot create a folder in /tmp: %s\n",
@@ -521,6 +644,18 @@ int main(int argc, char** argv) {
       Configure(
           benchmark::RegisterBenchmark(StepName(step.name, page.label).c_str(),
                                        [p, which](benchmark::State& s) { RunStep(s, *p, which); }),
+          *page.size);
+    }
+  }
+
+  for (const BenchPage& page : pages) {
+    if (page.served.empty()) continue;
+    const BenchPage* p = &page;
+    for (const ViewInfo& view : kViews) {
+      const View which = view.view;
+      Configure(
+          benchmark::RegisterBenchmark(ViewName(view.name, page.label).c_str(),
+                                       [p, which](benchmark::State& s) { RunView(s, *p, which); }),
           *page.size);
     }
   }

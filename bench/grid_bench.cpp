@@ -12,11 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 
-#include "mainwindow/ImagesTool.h"
-#include "support/FakeBrowserControl.h"
+#include "support/ImagesToolWindow.h"
+#include "support/Pictures.h"
 
 namespace {
 
@@ -43,12 +44,7 @@ std::string Jpeg(int width, int height) {
       pixels[y * pixbuf->get_rowstride() + x] = static_cast<guint8>((x * 7 + y * 13) & 0xff);
     }
   }
-  gchar* buffer = nullptr;
-  gsize size = 0;
-  pixbuf->save_to_buffer(buffer, size, "jpeg");
-  std::string bytes(buffer, size);
-  g_free(buffer);
-  return bytes;
+  return velmora::testing::Encoded(pixbuf, "jpeg");
 }
 
 // Runs the main loop until the grid has laid out what it shows and nothing else is pending.
@@ -75,24 +71,12 @@ class Page {
       picture.bytes = bytes.size();
       picture.loaded = true;
       census_.push_back(picture);
-      page_.heldBytes[picture.url] = bytes;
+      held_[picture.url] = bytes;
     }
     baseMb_ = ResidentMb();
-    velmora::ImagesToolParts parts;
-    parts.window = &window_;
-    parts.page = &page_;
-    parts.gallery = &gallery_;
-    parts.saving = &saving_;
-    tool_ = std::make_unique<velmora::ImagesTool>(std::move(parts));
-    layout_.put(gallery_.Widget(), 0, 0);
-    tool_->AddTo(layout_);
-    window_.add(layout_);
-    window_.set_default_size(800, 700);
-    window_.show_all();
-    tool_->FollowTab(2);
-    int top = 0;
-    int height = 700;
-    tool_->Place(layout_, 0, top, 800, height);
+    shown_ = std::make_unique<velmora::testing::ImagesToolWindow>(800, 700);
+    tool_ = shown_->tool.get();
+    shown_->page.heldBytes = std::move(held_);
     tool_->ShowPage(census_, "", "https://www.example.com/", "", "Photographs");
     tool_->SetView(velmora::ImagesTool::View::Grid);
     Settle(*tool_);
@@ -121,12 +105,9 @@ class Page {
 
  private:
   std::vector<velmora::CensusImage> census_;
-  velmora::testing::FakeBrowserControl page_;
-  velmora::testing::FakeBrowserControl gallery_;
-  Gtk::Window window_;
-  Gtk::Layout layout_;
-  std::unique_ptr<velmora::SaveImagesWindow> saving_;
-  std::unique_ptr<velmora::ImagesTool> tool_;
+  std::map<std::string, std::string> held_;
+  std::unique_ptr<velmora::testing::ImagesToolWindow> shown_;
+  velmora::ImagesTool* tool_ = nullptr;
   double baseMb_ = 0;
 };
 

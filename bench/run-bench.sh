@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Configures a Release build in build-bench/ with the benchmarks on, builds a benchmark program
-# and runs it. Usage: run-bench.sh [page-read|choice|grid] [ARGS...]
+# and runs it. Usage: run-bench.sh [page-read|choice|record|grid] [ARGS...]
 #   (default)  the analysis benchmarks (e.g. --benchmark_filter=10MB)
 #   page-read  the page read in the real engine with and without the image census, on a virtual
 #              display
 #   choice     choosing pictures: one entry per picture, filter and order, names
+#   record     the engine's record of pictures: time to a page's read with and without it, and its
+#              memory for 10,000 pictures, on a virtual display
 #   grid       the Images tool's grid of 1,000 pictures: filter and order changes, its memory, on
 #              a virtual display
 set -euo pipefail
@@ -15,6 +17,10 @@ run=()
 if [[ ${1:-} == page-read ]]; then
   shift
   program=velmora_page_read_bench
+  run=(xvfb-run -a)
+elif [[ ${1:-} == record ]]; then
+  shift
+  program=velmora_picture_record_bench
   run=(xvfb-run -a)
 elif [[ ${1:-} == choice ]]; then
   shift

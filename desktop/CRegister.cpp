@@ -256,33 +256,6 @@ bool RegDeleteEntry(Hive hive, std::string_view key, std::string_view valueName)
   return ::unlinkat(folder.get(), fileName->c_str(), 0) == 0;
 }
 
-std::optional<std::string> RegGetString(Hive hive, std::string_view key,
-                                        std::string_view valueName) {
-  const std::optional<std::vector<std::string>> names = KeyFolderNames(TrimKeySlashes(key));
-  const std::optional<std::string> fileName =
-      ValueFileName(valueName.empty() ? kDefaultValueName : valueName);
-  if (!names || !fileName) return std::nullopt;
-  const FileDescriptor folder = OpenKey(hive, *names, names->size(), false);
-  if (!folder.valid()) return std::nullopt;
-  const FileDescriptor file(
-      ::openat(folder.get(), fileName->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat info {};
-  if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return std::nullopt;
-  }
-  std::string text;
-  char buffer[4096];
-  while (true) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    if (got == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
 bool RegKeyExists(Hive hive, std::string_view key) {
   const std::optional<std::vector<std::string>> names = KeyFolderNames(TrimKeySlashes(key));
   return names && OpenKey(hive, *names, names->size(), false).valid();

@@ -68,11 +68,6 @@ bool RegSetString(Hive hive, std::string_view key, std::string_view valueName,
 // subkeys is left whole; delete them first).
 bool RegDeleteEntry(Hive hive, std::string_view key, std::string_view valueName);
 
-// The string value `valueName` ("*" or "": the default value) of the key (through
-// TrimKeySlashes), or nothing when the key, the value or the path does not exist or is refused.
-std::optional<std::string> RegGetString(Hive hive, std::string_view key,
-                                        std::string_view valueName);
-
 // Whether the key (through TrimKeySlashes) exists.
 bool RegKeyExists(Hive hive, std::string_view key);
 

@@ -27,7 +27,7 @@ struct ProgramPlace {
 // file system gives "/velmora", not "//velmora".
 std::string ProgramFile(const std::filesystem::path& programFolder, std::string_view fileName);
 
-// The eight values of the extension key in the order they are written (kValueOrder).
+// The eight values of the extension key in the order they are written.
 std::array<ExtensionValue, 8> ExtensionValues(std::string_view productName,
                                               const std::filesystem::path& programFolder,
                                               std::string_view executableBaseName);

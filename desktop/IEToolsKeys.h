@@ -2,7 +2,6 @@
 // names, the files the values point at, and the desktop entry that stands for it on Linux.
 #pragma once
 
-#include <array>
 #include <string_view>
 
 namespace velmora::ietools {
@@ -20,10 +19,6 @@ inline constexpr std::string_view kHotIcon = "HotIcon";
 inline constexpr std::string_view kIcon = "Icon";
 inline constexpr std::string_view kMenuStatusBar = "MenuStatusBar";
 inline constexpr std::string_view kMenuText = "MenuText";
-
-// The order in which the values are written.
-inline constexpr std::array<std::string_view, 8> kValueOrder{
-    kButtonText, kClsid, kDefaultVisible, kExec, kHotIcon, kIcon, kMenuStatusBar, kMenuText};
 
 // The browser's extension type that runs an executable.
 inline constexpr std::string_view kRunExecutableClsid = "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}";

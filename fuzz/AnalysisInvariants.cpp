@@ -24,6 +24,9 @@
 #include "analysis/GalleryPage.h"
 #include "analysis/HtmlText.h"
 #include "analysis/LoadedPictures.h"
+#include "analysis/ServedText.h"
+#include "analysis/SourceViews.h"
+#include "analysis/TextSearch.h"
 #include "analysis/UrlHelpers.h"
 #include "analysis/WorkFiles.h"
 
@@ -200,6 +203,15 @@ std::optional<ParsedAttribute> QuotedValueAt(std::string_view text, std::size_t 
   return ParsedAttribute{std::string(text.substr(from, close - from)), close + 1};
 }
 
+// A link of a source view, by where its name stands in the page text.
+struct LinkRange {
+  std::size_t begin;
+  std::size_t end;
+  std::string url;
+
+  bool operator==(const LinkRange&) const = default;
+};
+
 // The names the source view may link, each with the URLs it may link to: pair 0 first, then pair
 // 1, then the census's pictures, skipping empty names and URLs that may not be linked. Keyed by
 // the name as the view shows it (two names can look the same once escaped, hence a list).
@@ -223,8 +235,10 @@ std::unordered_map<std::string, std::vector<std::string>> LinkableNames(
   return byShownName;
 }
 
+// Checks source.htm and gives where its links stand in the page text (in page-text positions).
 std::string CheckSourceView(std::string_view record, const std::string& source,
-                            const ListPairs& lists, const std::vector<CensusImage>& census) {
+                            const ListPairs& lists, const std::vector<CensusImage>& census,
+                            std::vector<LinkRange>& links) {
   constexpr std::string_view kFile = "source.htm";
   constexpr std::string_view kOpen = "<a href='";
   const auto linkable = LinkableNames(lists, census);
@@ -266,6 +280,7 @@ std::string CheckSourceView(std::string_view record, const std::string& source,
         return "source.htm links the name " + Quoted(shown) + " to " + Quoted(*openUrl) +
                ", which is not its recorded URL " + Quoted(it->second.front());
       }
+      links.push_back({textStart, plain.size(), *openUrl});
       openUrl.reset();
       i = lt + 4;
     } else {
@@ -281,6 +296,22 @@ std::string CheckSourceView(std::string_view record, const std::string& source,
     return "source.htm without its links is not the escaped page text; they differ at offset " +
            std::to_string(at) + ": view " + Quoted(std::string_view(plain).substr(at, 60)) +
            ", page " + Quoted(std::string_view(expected).substr(at, 60));
+  }
+  // From positions in the escaped text to positions in the page text: a link starts and ends
+  // where a character of the page starts in the escaped text.
+  std::vector<std::size_t> pageAt(expected.size() + 1, std::string::npos);
+  std::size_t escaped = 0;
+  for (std::size_t k = 0; k < source.size(); ++k) {
+    pageAt[escaped] = k;
+    escaped += EscapedForView(std::string_view(source).substr(k, 1)).size();
+  }
+  pageAt[escaped] = source.size();
+  for (LinkRange& link : links) {
+    if (pageAt[link.begin] == std::string::npos || pageAt[link.end] == std::string::npos) {
+      return "source.htm has a link that cuts an escape at offset " + std::to_string(link.begin);
+    }
+    link.begin = pageAt[link.begin];
+    link.end = pageAt[link.end];
   }
   return {};
 }
@@ -487,8 +518,10 @@ std::string CheckLists(const ListPairs& lists) {
 }
 
 // `linkedCensus`: the census whose names the source view may link (the page's elements').
+// `sourceLinks`: where source.htm's links stand in the page text.
 std::string CheckFiles(const AnalysisRun& run, const std::string& source,
-                       const std::vector<CensusImage>& linkedCensus) {
+                       const std::vector<CensusImage>& linkedCensus,
+                       std::vector<LinkRange>& sourceLinks) {
   if (!run.failures.empty()) return "a work file failed: " + run.failures.front();
   if (run.sourceView != workfile::kSourceView || run.gallery != workfile::kGallery) {
     return "the result names " + run.sourceView.string() + " and " + run.gallery.string() +
@@ -523,13 +556,307 @@ std::string CheckFiles(const AnalysisRun& run, const std::string& source,
     const std::string& content = run.files.at(std::string(name));
     return std::string_view(content).substr(0, content.size() - kCrLf.size());
   };
-  if (std::string e =
-          CheckSourceView(record(workfile::kSourceView), source, run.lists, linkedCensus);
+  if (std::string e = CheckSourceView(record(workfile::kSourceView), source, run.lists,
+                                      linkedCensus, sourceLinks);
       !e.empty()) {
     return e;
   }
   if (std::string e = CheckCensus(run.census); !e.empty()) return e;
   return CheckGallery(record(workfile::kGallery), run.lists, run.census);
+}
+
+// --- The generated source views ----------------------------------------------------------------
+
+constexpr std::string_view kViewStart = "<!DOCTYPE html><html><head><meta charset=\"utf-8\">";
+constexpr std::string_view kViewEnd = "</body></html>";
+
+std::string Describe(const SourceViewOptions& options) {
+  return std::string("(wrap ") + (options.wrap ? "on" : "off") + ", line numbers " +
+         (options.lineNumbers ? "on" : "off") + ", colours " + (options.colours ? "on" : "off") +
+         ")";
+}
+
+// The start tag of a view's body for its options.
+std::string BodyTag(const SourceViewOptions& options) {
+  if (options.wrap && options.lineNumbers) return "<body class=\"w n\">";
+  if (options.wrap) return "<body class=\"w\">";
+  if (options.lineNumbers) return "<body class=\"n\">";
+  return "<body>";
+}
+
+// The pieces of a link (cut where a line or a colour ends) and links to one URL that touch, made
+// one range each: the same names linked give the same ranges, however they are cut.
+std::vector<LinkRange> Merged(const std::vector<LinkRange>& links) {
+  std::vector<LinkRange> merged;
+  for (const LinkRange& link : links) {
+    if (!merged.empty() && merged.back().end == link.begin && merged.back().url == link.url) {
+      merged.back().end = link.end;
+    } else {
+      merged.push_back(link);
+    }
+  }
+  return merged;
+}
+
+std::string DescribeLinks(const std::vector<LinkRange>& links, const std::string& text) {
+  std::string out;
+  for (const LinkRange& link : links) {
+    out += "[" + std::to_string(link.begin) + "," + std::to_string(link.end) + ") " +
+           Quoted(std::string_view(text).substr(link.begin, link.end - link.begin)) + " -> " +
+           Quoted(link.url) + "; ";
+  }
+  return out.empty() ? "none" : out;
+}
+
+// The names that may be linked to each URL.
+std::unordered_map<std::string, std::vector<std::string>> NamesByUrl(
+    const ListPairs& lists, const std::vector<CensusImage>& census) {
+  std::unordered_map<std::string, std::vector<std::string>> names;
+  for (const int pair : {kLinkedImagesPair, kShownImagesPair}) {
+    for (std::size_t i = 0; i < lists.frmList[pair].size(); ++i) {
+      names[lists.Links[pair][i]].push_back(lists.frmList[pair][i]);
+    }
+  }
+  for (const CensusImage& image : census) {
+    names[image.url].push_back(image.name);
+    for (const std::string& url : image.alsoAt) names[url].push_back(ImageFileName(url));
+  }
+  return names;
+}
+
+// Checks a generated view of `text` (analysis/SourceViews.h) as a browser would meet it: its own
+// head, then nothing but its lines, each line's text a line of the page with its line break, in
+// spans of its colours and links to recorded pictures; the text of all lines, references
+// decoded, is the page's text. Gives where its links stand in the text.
+std::string CheckGeneratedView(const std::string& name, std::string_view view,
+                               const std::string& text, const SourceViewOptions& options,
+                               const ListPairs& lists, const std::vector<CensusImage>& census,
+                               std::vector<LinkRange>& links) {
+  if (!g_utf8_validate(view.data(), static_cast<gssize>(view.size()), nullptr)) {
+    return name + " is not valid UTF-8 (or holds a NUL byte)";
+  }
+  if (!view.starts_with(kViewStart)) return name + " does not start with its doctype and charset";
+  const std::size_t bodyAt = view.find("<body");
+  if (bodyAt == std::string_view::npos) return name + " has no body";
+  const std::string_view head = view.substr(0, bodyAt);
+  if (!ContainsNoCase(head, "Content-Security-Policy")) return name + " sets no script policy";
+  if (ContainsNoCase(head, "<script")) return name + " holds \"<script\" in its head";
+  const std::string bodyTag = BodyTag(options);
+  if (!view.substr(bodyAt).starts_with(bodyTag)) {
+    return name + " starts its body with " + Quoted(view.substr(bodyAt, 30)) + " instead of " +
+           Quoted(bodyTag);
+  }
+  if (!view.ends_with(kViewEnd)) return name + " does not end with " + Quoted(kViewEnd);
+  const std::size_t from = bodyAt + bodyTag.size();
+  if (view.size() < from + kViewEnd.size()) return name + " ends inside its body tag";
+  const std::string_view body = view.substr(from, view.size() - from - kViewEnd.size());
+  const auto names = NamesByUrl(lists, census);
+  const auto at = [&](std::size_t i) {
+    return " at body offset " + std::to_string(i) + ": " + Quoted(body.substr(i, 40));
+  };
+
+  std::string copied;  // the text a reader selects and copies
+  std::size_t lines = 0;
+  bool inLine = false;
+  bool lastLineEnded = true;  // the line before ended with a line break
+  std::size_t lineStart = 0;
+  bool inSpan = false;
+  std::optional<std::string> link;
+  std::size_t linkStart = 0;
+  for (std::size_t i = 0; i < body.size();) {
+    const std::string_view rest = body.substr(i);
+    const char c = body[i];
+    if (c != '<' && !inLine) return name + " has text outside its lines" + at(i);
+    if (c == '&') {
+      static constexpr std::pair<std::string_view, char> kReferences[] = {
+          {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&#13;", '\r'}};
+      bool known = false;
+      for (const auto& [reference, character] : kReferences) {
+        if (!rest.starts_with(reference)) continue;
+        copied += character;
+        i += reference.size();
+        known = true;
+        break;
+      }
+      if (!known) return name + " has a \"&\" that is not escaped" + at(i);
+      continue;
+    }
+    if (c == '>' || c == '\r') return name + " has an unescaped character" + at(i);
+    if (c != '<') {
+      copied += c;
+      ++i;
+      continue;
+    }
+    if (rest.starts_with("<div id=\"")) {
+      if (inLine) return name + " opens a line inside a line" + at(i);
+      if (!lastLineEnded) return name + " starts a line after one without a line break" + at(i);
+      const std::size_t close = rest.find("\">");
+      if (close == std::string_view::npos || rest.substr(9, close - 9) != LineAnchor(lines + 1)) {
+        return name + " does not number its line " + std::to_string(lines + 1) + at(i);
+      }
+      ++lines;
+      inLine = true;
+      lineStart = copied.size();
+      i += close + 2;
+    } else if (rest.starts_with("</div>")) {
+      if (!inLine || inSpan || link) return name + " closes a line that is not open alone" + at(i);
+      const std::string_view line = std::string_view(copied).substr(lineStart);
+      const std::size_t lineBreak = text::FindLineBreak(line, 0);
+      lastLineEnded = lineBreak < line.size();
+      if (lastLineEnded && lineBreak + text::LineBreakLength(line, lineBreak) != line.size()) {
+        return name + " holds a line break inside line " + std::to_string(lines) + at(i);
+      }
+      inLine = false;
+      i += 6;
+    } else if (rest.starts_with("<span class=\"")) {
+      if (!options.colours) return name + " colours text although colours are off" + at(i);
+      if (!inLine || inSpan || link) return name + " opens a span inside a span or link" + at(i);
+      if (rest.size() < 16 || std::string_view("tavcd").find(rest[13]) == std::string_view::npos ||
+          rest.substr(14, 2) != "\">") {
+        return name + " has a span of a class the style does not know" + at(i);
+      }
+      inSpan = true;
+      i += 16;
+    } else if (rest.starts_with("</span>")) {
+      if (!inSpan || link) return name + " closes a span that is not open alone" + at(i);
+      inSpan = false;
+      i += 7;
+    } else if (rest.starts_with("<a href='")) {
+      if (!inLine || link) return name + " opens a link inside a link" + at(i);
+      const std::optional<ParsedAttribute> href = QuotedValueAt(body, i + 9);
+      if (!href || body.substr(href->end, 1) != ">") return name + " has a broken link" + at(i);
+      if (std::string e = CheckAttributeText(name, href->raw); !e.empty()) return e;
+      link = html::DecodeCharacterReferences(href->raw);
+      if (std::string e = CheckLinkTarget(name, *link); !e.empty()) return e;
+      linkStart = copied.size();
+      i = href->end + 1;
+    } else if (rest.starts_with("</a>")) {
+      if (!link) return name + " closes a link it never opened" + at(i);
+      const std::string piece = copied.substr(linkStart);
+      bool known = false;
+      if (const auto it = names.find(*link); it != names.end()) {
+        for (const std::string& linked : it->second) {
+          known = known || (!piece.empty() && linked.find(piece) != std::string::npos);
+        }
+      }
+      if (!known) {
+        return name + " links " + Quoted(piece) + ", which is no name recorded for " +
+               Quoted(*link);
+      }
+      links.push_back({linkStart, copied.size(), *link});
+      link.reset();
+      i += 4;
+    } else {
+      return name + " holds markup that the views do not write" + at(i);
+    }
+  }
+  if (inLine) return name + " ends inside a line";
+  if (lines == 0) return name + " has no line";
+  if (lastLineEnded) return name + " ends with a line break and no line after it";
+  if (copied != text) {
+    std::size_t d = 0;
+    while (d < copied.size() && d < text.size() && copied[d] == text[d]) ++d;
+    return name + " copies other text than the page's; they differ at offset " + std::to_string(d) +
+           ": view " + Quoted(std::string_view(copied).substr(d, 60)) + ", page " +
+           Quoted(std::string_view(text).substr(d, 60));
+  }
+  return {};
+}
+
+constexpr std::array<SourceViewOptions, 8> AllOptions() {
+  std::array<SourceViewOptions, 8> all{};
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    all[i].wrap = (i & 1) != 0;
+    all[i].lineNumbers = (i & 2) != 0;
+    all[i].colours = (i & 4) != 0;
+  }
+  return all;
+}
+
+// The served text: valid, and the page's bytes themselves where they are valid UTF-8 and
+// nothing names another encoding.
+std::string CheckServedText(const ServedText& served, std::string_view bytes) {
+  if (!html::IsWellFormedUtf8(served.text)) return "the served text is not valid UTF-8 without NUL";
+  if (served.origin == EncodingOrigin::Content && html::IsWellFormedUtf8(bytes) &&
+      served.text != bytes) {
+    return "the served text of valid UTF-8 is not the bytes themselves (read as " +
+           served.encoding + ")";
+  }
+  if (served.encoding == "windows-1252" && served.origin != EncodingOrigin::ByteOrderMark &&
+      g_utf8_strlen(served.text.data(), static_cast<gssize>(served.text.size())) !=
+          static_cast<glong>(bytes.size())) {
+    return "the served text read as windows-1252 has not one character a byte";
+  }
+  return {};
+}
+
+// Every view of the page: as shown with each of the options ("source.htm" for the default), and
+// as served (the page's bytes, with the charset the transport named), written as work files too.
+std::string CheckViews(const AnalysisRun& run, const std::string& bodyHtml,
+                       const std::string& source, std::string_view servedCharset,
+                       const std::vector<LinkRange>& sourceLinks) {
+  const std::string& sourceFile = run.files.at(std::string(workfile::kSourceView));
+  const std::string_view sourceRecord =
+      std::string_view(sourceFile).substr(0, sourceFile.size() - kCrLf.size());
+  const std::vector<LinkRange> expectedLinks = Merged(sourceLinks);
+  const ServedText served = DecodeServedPage(bodyHtml, servedCharset);
+  if (std::string e = CheckServedText(served, bodyHtml); !e.empty()) return e;
+
+  for (const SourceViewOptions& options : AllOptions()) {
+    StringSink shownSink;
+    WriteShownView(bodyHtml, run.lists, run.census, options, shownSink);
+    const std::string shown = shownSink.Take();
+    if (options.IsSourceHtm()) {
+      if (shown != sourceRecord) return "the default view as shown is not source.htm";
+      continue;
+    }
+    std::vector<LinkRange> links;
+    if (std::string e = CheckGeneratedView("the view as shown " + Describe(options), shown, source,
+                                           options, run.lists, run.census, links);
+        !e.empty()) {
+      return e;
+    }
+    if (Merged(links) != expectedLinks) {
+      return "the view as shown " + Describe(options) +
+             " links other names than source.htm: " + DescribeLinks(Merged(links), source) +
+             " against " + DescribeLinks(expectedLinks, source);
+    }
+  }
+  for (const SourceViewOptions& options : AllOptions()) {
+    const std::string view = BuildSourceViewPage(served.text, run.lists, run.census, options);
+    std::vector<LinkRange> links;
+    if (std::string e = CheckGeneratedView("the view as served " + Describe(options), view,
+                                           served.text, options, run.lists, run.census, links);
+        !e.empty()) {
+      return e;
+    }
+    if (served.text == source && Merged(links) != expectedLinks) {
+      return "the view as served " + Describe(options) + " links other names than source.htm";
+    }
+  }
+
+  // The work files of the views: each a view and CR LF.
+  const FreshFolder folder;
+  if (folder.Path().empty()) return "cannot create a temporary folder for the views";
+  const WorkFiles files(folder.Path());
+  const SourceViewOptions all{false, true, true};
+  if (std::error_code e =
+          WriteServedView(bodyHtml, servedCharset, run.lists, run.census, all, files);
+      e) {
+    return "served.htm could not be written: " + e.message();
+  }
+  if (std::error_code e = WriteShownView(bodyHtml, run.lists, run.census, all, files); e) {
+    return "shown.htm could not be written: " + e.message();
+  }
+  if (ReadWholeFile(files.PathOf(workfile::kServedView)) !=
+      BuildSourceViewPage(served.text, run.lists, run.census, all) + std::string(kCrLf)) {
+    return "served.htm is not the view as served and CR LF";
+  }
+  if (ReadWholeFile(files.PathOf(workfile::kShownView)) !=
+      BuildSourceViewPage(source, run.lists, run.census, all) + std::string(kCrLf)) {
+    return "shown.htm is not the view as shown and CR LF";
+  }
+  return {};
 }
 
 std::string CompareRuns(const AnalysisRun& a, const AnalysisRun& b) {
@@ -641,7 +968,28 @@ std::string CheckLoadedPictures(const AnalysisRun& plain, const AnalysisRun& wit
 
 }  // namespace
 
-std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::string& pageUrl) {
+std::string CopiedText(std::string_view view) {
+  const std::size_t bodyAt = view.find("<body");
+  if (bodyAt == std::string_view::npos) return {};
+  std::string_view body = view.substr(bodyAt);
+  body.remove_prefix(std::min(body.size(), body.find('>') + 1));
+  body = body.substr(0, body.rfind("</body>"));
+  std::string text;
+  for (std::size_t i = 0; i < body.size();) {
+    if (body[i] == '<') {
+      const std::size_t close = body.find('>', i);
+      i = close == std::string_view::npos ? body.size() : close + 1;
+    } else {
+      const std::size_t next = std::min(body.find('<', i), body.size());
+      text += html::DecodeCharacterReferences(body.substr(i, next - i));
+      i = next;
+    }
+  }
+  return text;
+}
+
+std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::string& pageUrl,
+                                    std::string_view servedCharset) {
   PageSnapshot page;
   page.bodyHtml = bodyHtml;
   page.locationUrl = pageUrl;
@@ -665,14 +1013,20 @@ std::string CheckAnalysisInvariants(const std::string& bodyHtml, const std::stri
     return "the page text was changed although it was valid UTF-8";
   }
   if (std::string e = CheckLists(first->lists); !e.empty()) return e;
-  if (std::string e = CheckFiles(*first, source, first->census); !e.empty()) return e;
+  std::vector<LinkRange> sourceLinks;
+  if (std::string e = CheckFiles(*first, source, first->census, sourceLinks); !e.empty()) return e;
   if (std::string e = CompareRuns(*first, *second); !e.empty()) return e;
+  if (std::string e = CheckViews(*first, bodyHtml, source, servedCharset, sourceLinks);
+      !e.empty()) {
+    return e;
+  }
 
   // Once more with the pictures an engine could have loaded for the page.
   page.loadedPictures = PicturesTheEngineCouldLoad(*first);
   const std::optional<AnalysisRun> withLoaded = AnalyzeInFreshFolder(page, false, problem);
   if (!withLoaded) return problem;
-  if (std::string e = CheckFiles(*withLoaded, source, first->census); !e.empty()) {
+  std::vector<LinkRange> linksWithLoaded;
+  if (std::string e = CheckFiles(*withLoaded, source, first->census, linksWithLoaded); !e.empty()) {
     return "with the engine's pictures: " + e;
   }
   return CheckLoadedPictures(*first, *withLoaded, page.loadedPictures);

@@ -5,7 +5,9 @@
 // Input: the first byte picks the page URL by its value modulo 8 (the seed files start with a
 // digit '0'..'7' for readability); with 7 the URL is the rest of the first line. The remaining
 // bytes are the body HTML. Hosted pages, pages without a base (about:blank, empty) and odd bases
-// all reach the reference resolver this way.
+// all reach the reference resolver this way. The first byte's upper bits, divided by 8 modulo 16,
+// pick the charset that the transport names for the same bytes served (6, the seeds' '0'..'7':
+// none).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +32,25 @@ constexpr std::string_view kPageUrls[] = {
 constexpr std::size_t kUrlFromInput = std::size(kPageUrls);  // selector 7
 constexpr std::size_t kMaxUrlFromInput = 512;
 
+constexpr std::string_view kServedCharsets[] = {
+    "utf-8",
+    "windows-1252",
+    "shift_jis",
+    "utf-16le",
+    "text/html; charset=ISO-8859-2",
+    "euc-kr",
+    "",
+    "gb18030",
+    "UTF-16BE",
+    "iso-2022-jp",
+    "big5",
+    "euc-jp",
+    "koi8-r",
+    "bogus",
+    "windows-1251",
+    "latin1",
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,13 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     url = kPageUrls[selector];
   }
 
-  std::string failure = velmora::CheckAnalysisInvariants(std::string(body), std::string(url));
+  const std::string_view charset =
+      kServedCharsets[(static_cast<std::uint8_t>(input[0]) >> 3) % std::size(kServedCharsets)];
+  std::string failure =
+      velmora::CheckAnalysisInvariants(std::string(body), std::string(url), charset);
   if (failure.empty()) {
     failure = velmora::CheckPictureChoiceInvariants(std::string(body), std::string(url));
   }
   if (!failure.empty()) {
-    std::fprintf(stderr, "\n*** invariant broken: %s\n*** page URL: \"%.*s\"\n", failure.c_str(),
-                 static_cast<int>(url.size()), url.data());
+    std::fprintf(stderr, "\n*** invariant broken: %s\n*** page URL: \"%.*s\", served as \"%.*s\"\n",
+                 failure.c_str(), static_cast<int>(url.size()), url.data(),
+                 static_cast<int>(charset.size()), charset.data());
     std::abort();
   }
   return 0;

@@ -50,6 +50,8 @@ bool IsRefusedSandboxFolder(const fs::path& folder, const fs::path& home) {
 
 namespace {
 
+constexpr unsigned kWebProcessMemoryLimitMiB = 400;
+
 // The sites' data: kept in the folders given (a user who logs in stays logged in), or for this
 // engine's life only.
 WebKitWebsiteDataManager* NewWebsiteDataManager(const std::optional<WebDataFolders>& keep) {
@@ -65,7 +67,15 @@ WebKitWebsiteDataManager* NewWebsiteDataManager(const std::optional<WebDataFolde
 
 WebKitWebContext* NewWebContext(const std::optional<WebDataFolders>& keep) {
   WebKitWebsiteDataManager* manager = NewWebsiteDataManager(keep);
-  WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(manager);
+  // Checked every 2 s, the web process gives back what it can (caches, old documents, decoded
+  // pictures) once it holds a third of this limit, and more at a half, rather than growing with
+  // every page the three panes show.
+  g_autoptr(WebKitMemoryPressureSettings) pressure = webkit_memory_pressure_settings_new();
+  webkit_memory_pressure_settings_set_memory_limit(pressure, kWebProcessMemoryLimitMiB);
+  webkit_memory_pressure_settings_set_poll_interval(pressure, 2);
+  auto* context =
+      WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager,
+                                      "memory-pressure-settings", pressure, nullptr));
   if (keep) {
     // Cookies stay in memory unless the cookie manager is given a file.
     webkit_cookie_manager_set_persistent_storage(
@@ -93,7 +103,9 @@ BrowserEngine::BrowserEngine(const fs::path& workFolder, const fs::path& assetsF
   // the program never accepts it on the user's behalf.
   webkit_website_data_manager_set_tls_errors_policy(
       webkit_web_context_get_website_data_manager(context_), WEBKIT_TLS_ERRORS_POLICY_FAIL);
-  webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_WEB_BROWSER);
+  // A browser's memory cache and back-forward cache, but sized for a document browser: each of
+  // the three panes keeps few old pages.
+  webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_BROWSER);
 }
 
 BrowserEngine::~BrowserEngine() {

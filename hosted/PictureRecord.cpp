@@ -265,6 +265,28 @@ std::vector<LoadedPicture> PictureRecord::Pictures() const {
   return pictures;
 }
 
+std::size_t PictureRecord::OwnBytes() const {
+  // A node of a hash map: its value, the next pointer and the cached hash; a bucket pointer each.
+  constexpr std::size_t kNodeOverhead = 2 * sizeof(void*);
+  std::size_t bytes = sizeof(*this) + entries_.capacity() * sizeof(Entry);
+  for (const Entry& entry : entries_) {
+    const LoadedPicture& p = entry.picture;
+    for (const std::string* text : {&p.url, &p.requestUrl, &p.mimeType, &p.frame, &p.contentHash}) {
+      if (text->capacity() > 15) bytes += text->capacity() + 1;  // beyond the string's own buffer
+    }
+  }
+  for (const auto& [url, index] : byUrl_) {
+    bytes += sizeof(std::pair<const std::string, std::size_t>) + kNodeOverhead +
+             (url.capacity() > 15 ? url.capacity() + 1 : 0);
+  }
+  for (const auto& [url, origin] : origins_) {
+    bytes += sizeof(std::pair<const std::string, Origin>) + kNodeOverhead + url.size() +
+             origin.initiator.size() + origin.frame.size();
+  }
+  bytes += (byUrl_.bucket_count() + origins_.bucket_count()) * sizeof(void*);
+  return bytes;
+}
+
 const PictureRecord::Entry* PictureRecord::Find(const std::string& url) const {
   const auto found = byUrl_.find(url);
   return found == byUrl_.end() ? nullptr : &entries_[found->second];

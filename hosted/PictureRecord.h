@@ -52,6 +52,9 @@ class PictureRecord {
   // The pictures kept, in the order they finished loading.
   std::vector<LoadedPicture> Pictures() const;
   std::size_t Count() const noexcept { return entries_.size(); }
+  // About how much memory the record itself takes (its entries, texts and indexes; not the
+  // engine's resources it holds references to, nor their bytes, which stay the engine's).
+  std::size_t OwnBytes() const;
   // The pictures of this page that were not kept: the record was full.
   std::size_t Dropped() const noexcept { return dropped_; }
   // Whether the record holds the picture at `url` (its final URL or the one first asked for).

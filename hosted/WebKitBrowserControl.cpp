@@ -188,6 +188,14 @@ struct WebKitBrowserControl::Handlers {
           self.TitleChange.emit(Text(webkit_web_view_get_title(view)));
           break;
         }
+        if (!self.readsPages_) {
+          self.document_.clear();
+          self.baseUrl_.clear();
+          self.imageElements_.clear();
+          self.StatusTextChange.emit(kDoneText);
+          self.DownloadComplete.emit();
+          break;
+        }
         self.StartPageRead();
         break;
     }
@@ -434,22 +442,15 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   saveAsAction_ = g_simple_action_new("save-as", G_VARIANT_TYPE_STRING);
   gtk_widget_show(widget);
   ConnectSignals();
-  if (scripts == PageScripts::kOn) WatchPictures();
+  readsPages_ = scripts == PageScripts::kOn;
+  if (readsPages_) WatchPictures();
 }
 
 WebKitBrowserControl::~WebKitBrowserControl() {
   self_.reset();
   CancelPageRead();
   StopStillLoadingWatch();
-  if (contentManager_) {
-    g_signal_handlers_disconnect_by_data(contentManager_, this);
-    webkit_user_content_manager_unregister_script_message_handler_in_world(
-        contentManager_, kPictureChannel, kReadWorld);
-    webkit_user_content_manager_remove_script(contentManager_, originsScript_);
-    webkit_user_script_unref(originsScript_);
-    g_object_unref(contentManager_);
-  }
-  pictures_.reset();
+  StopPictureRecord();
   g_signal_handlers_disconnect_by_data(view_, this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_), this);
   g_signal_handlers_disconnect_by_data(engine_.Context(), this);
@@ -689,6 +690,19 @@ void WebKitBrowserControl::HeldBytes(const std::string& url,
                      const std::string held(data, length);
                      done(&held);
                    });
+}
+
+void WebKitBrowserControl::StopPictureRecord() {
+  if (contentManager_) {
+    g_signal_handlers_disconnect_by_data(contentManager_, this);
+    webkit_user_content_manager_unregister_script_message_handler_in_world(
+        contentManager_, kPictureChannel, kReadWorld);
+    webkit_user_content_manager_remove_script(contentManager_, originsScript_);
+    webkit_user_script_unref(originsScript_);
+    originsScript_ = nullptr;
+    g_clear_object(&contentManager_);
+  }
+  pictures_.reset();
 }
 
 void WebKitBrowserControl::WatchPictures() {

@@ -77,6 +77,11 @@ class WebKitBrowserControl : public BrowserControl {
   void SetVisible(bool visible) override;
   Gtk::Widget& Widget() override;
 
+  // The engine's record of the page's pictures; null when the control keeps none.
+  const PictureRecord* Pictures() const noexcept { return pictures_.get(); }
+  // Keeps no record from now on (to measure what the record costs).
+  void StopPictureRecord();
+
   // The WebKit view itself, for what the interface does not cover.
   WebKitWebView* View() const noexcept { return view_; }
 
@@ -135,6 +140,9 @@ class WebKitBrowserControl : public BrowserControl {
   std::string baseUrl_;
   std::vector<ImageElement> imageElements_;
   bool stillLoading_ = false;
+  // A control whose pages run no scripts shows the pages the program writes itself: they are
+  // not read (Document() stays empty), their loads only end.
+  bool readsPages_ = true;
 
   // The engine's record of the page's pictures; null for a control whose pages run no scripts
   // (the generated panes).

@@ -66,7 +66,8 @@ Form1::Form1(Form1Parts parts)
       seams_(parts.seams),
       firstAddress_(std::move(parts.firstAddress)),
       downloadFolder_(parts.downloadFolder.empty() ? DefaultDownloadFolder()
-                                                   : std::move(parts.downloadFolder)) {
+                                                   : std::move(parts.downloadFolder)),
+      latePictures_(*panes_[0], *panes_[2], workFiles_, lists, census) {
   if (seams_ == nullptr) {
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
@@ -87,10 +88,6 @@ Form1::Form1(Form1Parts parts)
   set_default_size(Pixels(kInitialClientWidth), Pixels(kInitialClientHeight) + menuNatural);
   add(vbox_);
   vbox_.show_all();
-}
-
-Form1::~Form1() {
-  galleryRefresh_.disconnect();
 }
 
 void Form1::BuildControls() {
@@ -198,14 +195,6 @@ void Form1::ConnectEvents() {
     pane.ProgressChange.connect(
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
     pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
-    if (i == 0) {
-      pane.PicturesLoaded.connect([this] { wb_PicturesLoaded(); });
-      // A new load: the pictures that arrive belong to the next analysis.
-      pane.DownloadBegin.connect([this] {
-        analysedPage_ = false;
-        galleryRefresh_.disconnect();
-      });
-    }
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
     // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
@@ -225,6 +214,7 @@ void Form1::ConnectEvents() {
   findBar.signal_hide().connect([this] { PlacePanes(); });
   imagesTool_->toolbar.signal_show().connect([this] { PlacePanes(); });
   imagesTool_->toolbar.signal_hide().connect([this] { PlacePanes(); });
+  latePictures_.CensusUpdated.connect([this] { imagesTool_->Update(census); });
 
   FollowResize(client_, [this] { Form_Resize(); });
   // After the focused widget: a web page gets each key first (WebKit hands back what the page
@@ -519,9 +509,10 @@ void Form1::wb_StatusTextChange(int, const std::string& text) {
 
 void Form1::wb_ProgressChange(int index, long progress, long progressMax) {
   if (index != 0 || progressMax == 0) return;
-  pb1Max = static_cast<float>(progressMax);
-  pb1Value = (progress > progressMax || progress < 1) ? 0.01 : static_cast<double>(progress);
-  pb1.set_fraction(std::clamp(pb1Value / pb1Max, 0.0, 1.0));
+  // A progress out of range shows as 0.01 of the maximum.
+  const double value =
+      (progress > progressMax || progress < 1) ? 0.01 : static_cast<double>(progress);
+  pb1.set_fraction(std::clamp(value / static_cast<float>(progressMax), 0.0, 1.0));
 }
 
 void Form1::wb_DownloadComplete(int index) {
@@ -534,36 +525,8 @@ void Form1::wb_TitleChange(int index, const std::string&) {
   set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
 }
 
-void Form1::wb_PicturesLoaded() {
-  // Pictures that arrive after the analysis (a timer, the page's lazy loader as the user
-  // scrolls) join the gallery at most once a second; until the first analysis of the page they
-  // wait for it.
-  if (!analysedPage_ || galleryRefresh_.connected()) return;
-  galleryRefresh_ = Glib::signal_timeout().connect(
-      [this] {
-        RefreshGallery();
-        return false;
-      },
-      kGalleryRefreshMs);
-}
-
-void Form1::RefreshGallery() {
-  std::vector<CensusImage> merged = census;
-  MergeLoadedPictures(merged, wb(0).LoadedPictures());
-  const std::string before =
-      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], census);
-  const std::string after =
-      BuildGalleryPage(lists.Links[kShownImagesPair], lists.frmList[kShownImagesPair], merged);
-  census = std::move(merged);
-  imagesTool_->Update(census);
-  if (after == before) return;
-  // The same file again: the pane keeps its scroll position when it reloads it.
-  if (!WriteGalleryPage(lists, workFiles_, census)) wb(2).Refresh();
-}
-
 bool Form1::AnalyzePage() {
   BrowserControl& page = wb(0);
-  galleryRefresh_.disconnect();
   AnalysisResult views =
       velmora::AnalyzePage(PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(),
                                         page.ImageElements(), page.LoadedPictures()},
@@ -571,7 +534,7 @@ bool Form1::AnalyzePage() {
   census = std::move(views.census);
   imagesTool_->ShowPage(census, page.Document(), page.LocationURL(), page.BaseURL(),
                         page.LocationName());
-  analysedPage_ = true;
+  latePictures_.PageAnalysed();
   wb(1).Navigate(views.sourceView.string());
   wb(2).Navigate(views.gallery.string());
   return true;

@@ -30,6 +30,7 @@
 #include "mainwindow/FindBar.h"
 #include "mainwindow/Form1Seams.h"
 #include "mainwindow/ImagesTool.h"
+#include "mainwindow/LatePictures.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
 
@@ -53,7 +54,6 @@ struct Form1Parts {
 class Form1 : public DesignWindow {
  public:
   explicit Form1(Form1Parts parts);
-  ~Form1() override;
 
   BrowserControl& wb(int index) { return *panes_.at(static_cast<std::size_t>(index)); }
 
@@ -91,8 +91,6 @@ class Form1 : public DesignWindow {
   void wb_ProgressChange(int index, long progress, long progressMax);
   void wb_DownloadComplete(int index);
   void wb_TitleChange(int index, const std::string& text);
-  // Pane 0 loaded further pictures: the gallery takes them in, at most once a second.
-  void wb_PicturesLoaded();
 
   // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
   bool AnalyzePage();
@@ -122,9 +120,7 @@ class Form1 : public DesignWindow {
   Gtk::Entry txtUrl;
   Gtk::Notebook TabStrip1;
   StatusBar sb1;
-  Gtk::ProgressBar pb1;
-  double pb1Max = 100;
-  double pb1Value = 0;
+  Gtk::ProgressBar pb1;  // hidden: the design never shows it
   // Find in page, under the pane the user is looking at.
   FindBar findBar;
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
@@ -169,11 +165,7 @@ class Form1 : public DesignWindow {
   void Dress(Gtk::Window& window);
   std::unique_ptr<ImagesTool> imagesTool_;
   std::optional<TwipRect> paneArea_;
-  // Writes the gallery again with the pictures pane 0 loaded since, when that adds any.
-  void RefreshGallery();
-  static constexpr unsigned kGalleryRefreshMs = 1000;
-  sigc::connection galleryRefresh_;
-  bool analysedPage_ = false;
+  LatePictures latePictures_;
 
   Gtk::Box vbox_{Gtk::ORIENTATION_VERTICAL};
   Gtk::Layout client_;

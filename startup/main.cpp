@@ -64,13 +64,11 @@ int main(int argc, char** argv) {
   windows = std::make_unique<velmora::ProgramWindows>(std::move(parts));
 
   app->signal_activate().connect([&] {
+    // The browser engine starts its web process and loads the main window's first page while
+    // the splash is made and counts; pane 0 then shows that page as it is.
+    velmora::BrowserEngine& warm = browserEngine();
+    warm.WarmUp(firstAddress.empty() ? warm.StartPageUri() : velmora::AddressToUri(firstAddress));
     windows->StartSplash();
-    // While the splash counts, the browser engine starts its web process and loads the main
-    // window's first page, which pane 0 then shows as it is.
-    Glib::signal_idle().connect_once([&] {
-      velmora::BrowserEngine& warm = browserEngine();
-      warm.WarmUp(firstAddress.empty() ? warm.StartPageUri() : velmora::AddressToUri(firstAddress));
-    });
   });
   const int status = app->run();
   windows.reset();

@@ -138,9 +138,11 @@ TEST(CensusFromMarkup, ReadsTagsAndPicksEachPictureOnce) {
        "src=4.jpg>"
        "<img data-src=\"/img/${id}.jpg\" src=5.jpg><img data-src=# src=6.jpg>"
        "<img data-src=undefined data-srcset='{\"1x\":\"a.jpg\"}' src=7.jpg>"
-       "<div data-bg='{\"url\":\"x.jpg\"}'></div><img data-src=NULL src=8.jpg>",
+       "<div data-bg='{\"url\":\"x.jpg\"}'></div><img data-src=NULL src=8.jpg>"
+       "<picture><source data-srcset=\"{{big}} 2x\"><img src=9.jpg></picture>",
        {"img " + d + "1.jpg", "img " + d + "2.jpg", "img " + d + "3.jpg", "img " + d + "4.jpg",
-        "img " + d + "5.jpg", "img " + d + "6.jpg", "img " + d + "7.jpg", "img " + d + "8.jpg"}},
+        "img " + d + "5.jpg", "img " + d + "6.jpg", "img " + d + "7.jpg", "img " + d + "8.jpg",
+        "img " + d + "9.jpg"}},
   };
   const ReferenceResolver resolver(kPage);
   for (const auto& c : cases) {

@@ -13,7 +13,7 @@
 namespace velmora {
 namespace {
 
-constexpr std::array<std::string_view, 38> kPieces{"<img",
+constexpr std::array<std::string_view, 46> kPieces{"<img",
                                                    "<IMG ",
                                                    "<a ",
                                                    "<A HREF=",
@@ -49,6 +49,14 @@ constexpr std::array<std::string_view, 38> kPieces{"<img",
                                                    "pic",
                                                    "?q=http://o/",
                                                    "<BR>",
+                                                   "<!--",
+                                                   "-->",
+                                                   "<script>",
+                                                   "</script>",
+                                                   "]]>",
+                                                   "<meta charset=koi8-r>",
+                                                   "<!DOCTYPE html>",
+                                                   "\xE9",
                                                    "<title>",
                                                    "</title>"};
 
@@ -73,14 +81,21 @@ std::string RandomPage(std::mt19937_64& random) {
   return page;
 }
 
+// The charset the transport names for the page's bytes served.
+constexpr std::array<std::string_view, 5> kServedCharsets{"", "shift_jis", "utf-16le",
+                                                          "windows-1252", "bogus"};
+
 TEST(RandomPages, EveryInvariantHolds) {
   std::mt19937_64 random(20261208);
   for (int i = 0; i < 400; ++i) {
     const std::string page = RandomPage(random);
     const std::string_view url = kPageUrls[static_cast<std::size_t>(i) % kPageUrls.size()];
-    std::string failure = CheckAnalysisInvariants(page, std::string(url));
+    const std::string_view charset =
+        kServedCharsets[static_cast<std::size_t>(i) / kPageUrls.size() % kServedCharsets.size()];
+    std::string failure = CheckAnalysisInvariants(page, std::string(url), charset);
     if (failure.empty()) failure = CheckPictureChoiceInvariants(page, std::string(url));
-    ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url;
+    ASSERT_TRUE(failure.empty()) << failure << "\npage #" << i << ": " << page << "\nurl: " << url
+                                 << "\nserved as: " << charset;
   }
 }
 

@@ -26,6 +26,7 @@ struct Options {
   std::string live;           // the address to load in the engine instead of a saved page
   std::filesystem::path out;  // the folder for the work files; "" for the work folder
   bool json = false;
+  bool served = false;  // also write served.htm
   PictureFilter filter;
   PictureOrder order = PictureOrder::Page;
   std::filesystem::path save;  // where the chosen pictures are saved; "" for nowhere

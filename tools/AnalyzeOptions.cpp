@@ -83,6 +83,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
   gboolean help = FALSE;
   gboolean json = FALSE;
   gboolean hideTracking = FALSE;
+  gboolean served = FALSE;
   g_autofree gchar* url = nullptr;
   g_autofree gchar* live = nullptr;
   g_autofree gchar* out = nullptr;
@@ -101,6 +102,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
       {"live", 0, 0, G_OPTION_ARG_FILENAME, &live,
        "Load URL in the browser's engine (scripts on, no window) and analyse it", "URL"},
       {"out", 0, 0, G_OPTION_ARG_FILENAME, &out, "The folder for the work files", "DIR"},
+      {"served", 0, 0, G_OPTION_ARG_NONE, &served,
+       "Also write served.htm: the page as it was served, as the Source Code tab shows it",
+       nullptr},
       {"json", 0, 0, G_OPTION_ARG_NONE, &json, "Print one JSON object instead of the summary",
        nullptr},
       {"min-size", 0, 0, G_OPTION_ARG_INT, &minSize, "Pictures at least N pixels wide and high",
@@ -153,6 +157,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
   if (url != nullptr) options.url = url;
   if (out != nullptr) options.out = out;
   options.json = json;
+  options.served = served;
 
   PictureFilter& filter = options.filter;
   if (auto status = ReadSize("--min-size", minSize, filter.minWidth)) return status;

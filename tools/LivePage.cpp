@@ -2,10 +2,12 @@
 
 #include <glib.h>
 #include <gtk/gtk.h>
+#include <libsoup/soup.h>
 #include <sigc++/connection.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <webkit2/webkit2.h>
 
 #include <cstdio>
 #include <string>
@@ -132,6 +134,41 @@ LivePage::~LivePage() {
 PageSnapshot LivePage::Snapshot() const {
   return PageSnapshot{control_->Document(), control_->LocationURL(), control_->BaseURL(),
                       control_->ImageElements(), control_->LoadedPictures()};
+}
+
+std::optional<LivePage::Served> LivePage::ServedPage() {
+  WebKitWebResource* main = webkit_web_view_get_main_resource(control_->View());
+  if (!main) return std::nullopt;
+  struct Answer {
+    bool done = false;
+    std::optional<Served> served;
+  } answer;
+  std::string charset;
+  if (WebKitURIResponse* response = webkit_web_resource_get_response(main)) {
+    if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response)) {
+      GHashTable* params = nullptr;
+      if (soup_message_headers_get_content_type(headers, &params) && params) {
+        const auto* value = static_cast<const char*>(g_hash_table_lookup(params, "charset"));
+        if (value) charset = value;
+      }
+      if (params) g_hash_table_destroy(params);
+    }
+  }
+  webkit_web_resource_get_data(
+      main, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* out = static_cast<Answer*>(data);
+        gsize length = 0;
+        guchar* bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result,
+                                                            &length, nullptr);
+        if (bytes) out->served = Served{std::string(reinterpret_cast<char*>(bytes), length), ""};
+        g_free(bytes);
+        out->done = true;
+      },
+      &answer);
+  RunUntil([&] { return answer.done; }, kMostSeconds);
+  if (answer.served) answer.served->charset = charset;
+  return answer.served;
 }
 
 std::string LivePage::Title() const {

@@ -36,6 +36,13 @@ class LivePage {
   // What the page read and the engine's record of pictures gave.
   PageSnapshot Snapshot() const;
   std::string Title() const;
+  // The page's own bytes as the engine received them, and the charset its server named ("" when
+  // none); nothing when the engine holds none.
+  struct Served {
+    std::string bytes;
+    std::string charset;
+  };
+  std::optional<Served> ServedPage();
   // The bytes the engine holds for the picture at `url`; nothing when it holds none.
   std::optional<std::string> Bytes(const std::string& url);
 

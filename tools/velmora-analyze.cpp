@@ -16,6 +16,7 @@
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/SavedPage.h"
+#include "analysis/SourceViews.h"
 #include "analysis/UrlHelpers.h"
 #include "common/ProgramFolder.h"
 #include "tools/AnalyzeCommand.h"
@@ -69,7 +70,20 @@ int AnalyseLive(const velmora::analyze::Options& options, const std::filesystem:
   velmora::analyze::AnalysedPage analysed;
   analysed.page = live->Snapshot();
   analysed.title = live->Title();
-  analysed.result = velmora::AnalyzePage(analysed.page, velmora::WorkFiles(folder), analysed.lists);
+  const velmora::WorkFiles files(folder);
+  analysed.result = velmora::AnalyzePage(analysed.page, files, analysed.lists);
+  if (options.served) {
+    const std::optional<velmora::LivePage::Served> served = live->ServedPage();
+    if (!served) {
+      std::cerr << "velmora-analyze: the engine holds no bytes of the page for served.htm\n";
+      return velmora::analyze::kExitIoError;
+    }
+    if (const std::error_code failed =
+            velmora::WriteServedView(served->bytes, served->charset, analysed.lists,
+                                     analysed.result.census, velmora::SourceViewOptions{}, files)) {
+      return IoError("write", files.PathOf(velmora::workfile::kServedView), failed);
+    }
+  }
   return velmora::analyze::Report(
       options, analysed,
       [&](const velmora::CensusImage& picture) -> velmora::analyze::FetchedBytes {
@@ -122,6 +136,15 @@ int main(int argc, char** argv) {
   }
   analysed.title = velmora::FindTitle(*document);
 
-  analysed.result = velmora::AnalyzePage(page, velmora::WorkFiles(folder), analysed.lists);
+  const velmora::WorkFiles files(folder);
+  analysed.result = velmora::AnalyzePage(page, files, analysed.lists);
+  // The served view of a saved page: the file's own bytes, from the doctype on.
+  if (options.served) {
+    if (const std::error_code failed =
+            velmora::WriteServedView(*document, "", analysed.lists, analysed.result.census,
+                                     velmora::SourceViewOptions{}, files)) {
+      return IoError("write", files.PathOf(velmora::workfile::kServedView), failed);
+    }
+  }
   return velmora::analyze::Report(options, analysed, velmora::analyze::SavedPageBytes);
 }

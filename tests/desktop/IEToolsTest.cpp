@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,8 +27,9 @@ using testing::TempFolder;
 using testing::WriteFile;
 
 // Written out here rather than taken from the constants, so a slip there shows.
-constexpr const char* kKey =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5D3A19C2-7B44-4E0F-A6D1-2C8E90F3B517}";
+constexpr const char* kGuid = "{5D3A19C2-7B44-4E0F-A6D1-2C8E90F3B517}";
+const std::string kKey =
+    std::string("Software\\Microsoft\\Internet Explorer\\Extensions\\") + kGuid;
 constexpr const char* kEntryFile = "example.tarnwick.Velmora.desktop";
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -40,54 +42,27 @@ Pairs AsPairs(const std::array<ietools::ExtensionValue, 8>& values) {
 
 TEST(ExtensionValues, EightValuesInOrderWithTheirData) {
   const struct {
-    std::string folder;
-    std::string executable;
-    Pairs expected;
+    std::string product, folder, executable;
+    std::string exec, hotIcon, icon;
   } cases[] = {
-      {"/opt/velmora",
-       "velmora",
-       {{"ButtonText", "Velmora"},
-        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
-        {"Default Visible", "Yes"},
-        {"Exec", "/opt/velmora/velmora"},
-        {"HotIcon", "/opt/velmora/hoticon.ico"},
-        {"Icon", "/opt/velmora/icon.ico"},
-        {"MenuStatusBar", "Velmora"},
-        {"MenuText", "&Velmora"}}},
+      {"Velmora", "/opt/velmora", "velmora", "/opt/velmora/velmora", "/opt/velmora/hoticon.ico",
+       "/opt/velmora/icon.ico"},
       // The root of the file system: one separator, not two.
-      {"/",
-       "velmora",
-       {{"ButtonText", "Velmora"},
-        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
-        {"Default Visible", "Yes"},
-        {"Exec", "/velmora"},
-        {"HotIcon", "/hoticon.ico"},
-        {"Icon", "/icon.ico"},
-        {"MenuStatusBar", "Velmora"},
-        {"MenuText", "&Velmora"}}},
-      // A folder given with a separator at its end, and names with spaces.
-      {"/home/ann/my programs/",
-       "velmora browser",
-       {{"ButtonText", "Velmora"},
-        {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
-        {"Default Visible", "Yes"},
-        {"Exec", "/home/ann/my programs/velmora browser"},
-        {"HotIcon", "/home/ann/my programs/hoticon.ico"},
-        {"Icon", "/home/ann/my programs/icon.ico"},
-        {"MenuStatusBar", "Velmora"},
-        {"MenuText", "&Velmora"}}},
+      {"Velmora", "/", "velmora", "/velmora", "/hoticon.ico", "/icon.ico"},
+      // A folder given with a separator at its end, names with spaces.
+      {"Other Name", "/home/ann/my programs/", "velmora browser",
+       "/home/ann/my programs/velmora browser", "/home/ann/my programs/hoticon.ico",
+       "/home/ann/my programs/icon.ico"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(AsPairs(ietools::ExtensionValues("Velmora", c.folder, c.executable)), c.expected)
+    const Pairs expected{
+        {"ButtonText", c.product},    {"CLSID", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"},
+        {"Default Visible", "Yes"},   {"Exec", c.exec},
+        {"HotIcon", c.hotIcon},       {"Icon", c.icon},
+        {"MenuStatusBar", c.product}, {"MenuText", "&" + c.product}};
+    EXPECT_EQ(AsPairs(ietools::ExtensionValues(c.product, c.folder, c.executable)), expected)
         << "program folder \"" << c.folder << "\"";
   }
-}
-
-TEST(ExtensionValues, TheProductNameGoesIntoTheThreeTexts) {
-  const Pairs pairs = AsPairs(ietools::ExtensionValues("Other Name", "/p", "x"));
-  EXPECT_EQ(pairs[0].second, "Other Name");
-  EXPECT_EQ(pairs[6].second, "Other Name");
-  EXPECT_EQ(pairs[7].second, "&Other Name");
 }
 
 // The entry is one the desktop takes for a web browser that opens pages and links, and the
@@ -318,13 +293,22 @@ class ProgramEntries : public ::testing::Test {
     return temp_ / "registry" / "HKEY_LOCAL_MACHINE" / "Software" / "Microsoft" /
            "Internet Explorer" / "Extensions";
   }
-  Pairs StoredValues() const {
-    Pairs pairs;
-    for (const char* name : {"ButtonText", "CLSID", "Default Visible", "Exec", "HotIcon", "Icon",
-                             "MenuStatusBar", "MenuText"}) {
-      if (auto data = RegGetString(Hive::LocalMachine, kKey, name)) pairs.emplace_back(name, *data);
+  // The values of the program's key as the store keeps them: a file "=name" each.
+  std::map<std::string, std::string> StoredValues() const {
+    std::map<std::string, std::string> values;
+    std::error_code error;
+    for (fs::directory_iterator it(Extensions() / kGuid, error), end; !error && it != end;
+         it.increment(error)) {
+      values[it->path().filename().string().substr(1)] = ReadFile(it->path());
     }
-    return pairs;
+    return values;
+  }
+  static std::map<std::string, std::string> Written(const fs::path& programFolder) {
+    std::map<std::string, std::string> values;
+    for (const auto& value : ietools::ExtensionValues("Velmora", programFolder, "velmora")) {
+      values[std::string(value.name)] = value.data;
+    }
+    return values;
   }
   static std::size_t Count(const fs::path& folder) {
     std::error_code error;
@@ -340,13 +324,10 @@ class ProgramEntries : public ::testing::Test {
 };
 
 TEST_F(ProgramEntries, AddWritesTheEightValuesAndTheEntryAndAddingTwiceChangesNothing) {
-  const Pairs expected = AsPairs(ietools::ExtensionValues("Velmora", "/opt/velmora", "velmora"));
   for (int round = 1; round <= 2; ++round) {
     ietools::AddProgramEntries(Place("/opt/velmora"));
-    EXPECT_EQ(StoredValues(), expected) << "round " << round;
+    EXPECT_EQ(StoredValues(), Written("/opt/velmora")) << "eight values, round " << round;
     EXPECT_EQ(Count(Extensions()), 1u) << "one key, round " << round;
-    EXPECT_EQ(Count(Extensions() / "{5D3A19C2-7B44-4E0F-A6D1-2C8E90F3B517}"), 8u)
-        << "eight values, round " << round;
     EXPECT_EQ(
         ReadFile(temp_ / "applications" / kEntryFile),
         desktop::DesktopEntryText("Velmora", "/opt/velmora/velmora", "/opt/velmora/velmora.png"));
@@ -367,9 +348,7 @@ TEST_F(ProgramEntries, RemoveDeletesTheKeyAndTheEntryAndNothingElse) {
   EXPECT_FALSE(RegKeyExists(Hive::LocalMachine, kKey));
   EXPECT_TRUE(StoredValues().empty());
   EXPECT_FALSE(fs::exists(temp_ / "applications" / kEntryFile));
-  EXPECT_EQ(RegGetString(Hive::LocalMachine,
-                         "Software\\Microsoft\\Internet Explorer\\Extensions\\{OTHER}", "Exec"),
-            "/usr/bin/other");
+  EXPECT_EQ(ReadFile(Extensions() / "{OTHER}" / "=Exec"), "/usr/bin/other");
   EXPECT_EQ(ReadFile(temp_ / "applications" / "other.desktop"), "other");
 
   // Removing again finds nothing to remove and fails quietly.
@@ -408,7 +387,7 @@ TEST_F(ProgramEntries, TheCommandsWriteForTheRunningProgramAndSayWhetherTheyCoul
   EXPECT_EQ(place.applicationsFolder, temp_ / "data" / "applications");
 
   EXPECT_TRUE(AddToIETools());
-  EXPECT_EQ(RegGetString(Hive::LocalMachine, kKey, "Exec"), executable.string());
+  EXPECT_EQ(StoredValues()["Exec"], executable.string());
   EXPECT_EQ(ReadFile(temp_ / "data" / "applications" / kEntryFile),
             desktop::DesktopEntryText(strProductName, executable,
                                       executable.parent_path() / "velmora.png"));

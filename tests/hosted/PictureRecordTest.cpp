@@ -106,8 +106,9 @@ TEST_F(PictureRecordTest, KnowsEveryPictureOfATwoOriginSiteByKindTypeSizeAndByte
   const std::string webp = Picture(22, 9, "webp");
   ASSERT_FALSE(webp.empty()) << "gdk-pixbuf cannot write WebP (webp-pixbuf-loader)";
   server.Serve("/photo.jpg", "image/jpeg", webp);
+  server.Serve("/icon.png", "image/png", Picture(16, 16, "png"));
   server.Serve("/site.html", kHtml,
-               "<!DOCTYPE html><html><head><style>"
+               "<!DOCTYPE html><html><head><link rel=\"icon\" href=\"/icon.png\"><style>"
                ".gen::before { content: url(/before.png); }"
                ".cnt { content: url(/content.png); }"
                "ul { list-style-image: url(/bullet.png); }"
@@ -169,6 +170,24 @@ TEST_F(PictureRecordTest, KnowsEveryPictureOfATwoOriginSiteByKindTypeSizeAndByte
   // Each picture once.
   std::map<std::string, int> seen;
   for (const LoadedPicture& p : pictures) EXPECT_EQ(++seen[p.url], 1) << p.url;
+
+  // The gallery shows every picture of the site exactly once.
+  velmora::testing::TempFolder work;
+  ListPairs lists;
+  const AnalysisResult analysed =
+      AnalyzePage(PageSnapshot{control.Document(), control.LocationURL(), control.BaseURL(),
+                               control.ImageElements(), control.LoadedPictures()},
+                  WorkFiles(work.path()), lists);
+  const std::string gallery = velmora::testing::ReadFile(analysed.gallery);
+  std::vector<std::string> everyPicture = {other + "/xframe.png", server.Url("/photo.jpg"),
+                                           server.Url("/icon.png")};
+  for (const Case& c : cases) everyPicture.push_back(server.Url(c.path));
+  for (const std::string& url : everyPicture) {
+    const std::string shown = "<img src='" + url + "'>";
+    const std::size_t first = gallery.find(shown);
+    EXPECT_NE(first, std::string::npos) << url << " is not in the gallery";
+    EXPECT_EQ(gallery.find(shown, first + 1), std::string::npos) << url << " is there twice";
+  }
 
   // Saving a picture on screen asks the server for nothing and names it by its bytes.
   const int requests = server.RequestCount("/photo.jpg");

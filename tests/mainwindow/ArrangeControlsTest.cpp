@@ -1,4 +1,5 @@
-// The main window's layout arithmetic, including the mirrored sizes below the minimum.
+// The main window's layout: the controls fill the window as its design places them, and below
+// the smallest size the sizes mirror instead of going negative.
 #include <gtest/gtest.h>
 
 #include "mainwindow/ArrangeControls.h"
@@ -6,27 +7,62 @@
 namespace velmora {
 namespace {
 
-void ExpectRect(const TwipRect& actual, const TwipRect& expected, const char* what, float W,
-                float H) {
-  EXPECT_FLOAT_EQ(actual.left, expected.left) << what << " left at " << W << " x " << H;
-  EXPECT_FLOAT_EQ(actual.top, expected.top) << what << " top at " << W << " x " << H;
-  EXPECT_FLOAT_EQ(actual.width, expected.width) << what << " width at " << W << " x " << H;
-  EXPECT_FLOAT_EQ(actual.height, expected.height) << what << " height at " << W << " x " << H;
+float Right(const TwipRect& r) {
+  return r.left + r.width;
+}
+float Bottom(const TwipRect& r) {
+  return r.top + r.height;
 }
 
-TEST(ArrangeControls, TheArrangementForOrdinarySizes) {
-  for (const auto& [W, H] :
-       {std::pair{12255.0f, 11900.0f}, {7530.0f, 2575.0f}, {20000.0f, 15000.0f}}) {
+// At any size from the smallest up: the address box and Go share the address row and end where
+// the website button ends, the tab strip runs from the address row down to the status bar with
+// equal margins, the panes lie inside it below its row of tabs, and the status bar's second
+// panel with its progress bar starts where the first, three quarters of the width, ends.
+TEST(ArrangeControls, TheControlsFillTheWindow) {
+  for (const auto& [W, H] : {std::pair{kMinimumOuterWidth, kMinimumOuterHeight},
+                             {12255.0f, 11900.0f},
+                             {20000.0f, 15000.0f},
+                             {9000.0f, 30000.0f}}) {
+    SCOPED_TRACE(::testing::Message() << W << " x " << H);
     const MainWindowLayout l = ArrangeControls(W, H);
-    ExpectRect(l.tabStrip, {25, 960, W - 50, H - 2075}, "tab strip", W, H);
-    ExpectRect(l.pane, {125, 1360, W - 300, H - 2575}, "panes", W, H);
-    ExpectRect(l.address, {540, 600, W - 1835, 315}, "address", W, H);
-    ExpectRect(l.go, {W - 1245, 600, 1095, 315}, "go", W, H);
-    ExpectRect(l.website, {7380, 60, W - 7530, 495}, "website", W, H);
+    EXPECT_EQ(l.address.top, l.go.top);
+    EXPECT_EQ(l.address.height, l.go.height);
+    EXPECT_LT(Right(l.address), l.go.left) << "a gap between the box and Go";
+    EXPECT_FLOAT_EQ(Right(l.go), Right(l.website));
+    EXPECT_LT(Right(l.go), W);
+    EXPECT_LE(Bottom(l.website), l.address.top);
+
+    EXPECT_GE(l.tabStrip.top, Bottom(l.address));
+    EXPECT_FLOAT_EQ(l.tabStrip.left, W - Right(l.tabStrip)) << "equal margins";
+    EXPECT_FLOAT_EQ(Bottom(l.tabStrip), H - kFrameReserve - kStatusBarHeight);
+
+    EXPECT_GT(l.pane.top, l.tabStrip.top) << "below the row of tabs";
+    EXPECT_GT(l.pane.left, l.tabStrip.left);
+    EXPECT_LE(Right(l.pane), Right(l.tabStrip));
+    EXPECT_LE(Bottom(l.pane), Bottom(l.tabStrip));
+
     EXPECT_FLOAT_EQ(l.panel1Width, 0.75f * W);
-    EXPECT_FLOAT_EQ(l.panel2Width, 0.75f * W - 300);
-    ExpectRect(l.progress, {0.75f * W + 50, 0, 0.75f * W - 400, 295}, "progress", W, H);
+    EXPECT_GT(l.progress.left, l.panel1Width);
+    EXPECT_LT(l.progress.width, l.panel2Width);
+    EXPECT_LT(l.progress.height, kStatusBarHeight);
   }
+}
+
+// Growing the window by some twips grows the stretching controls by as much and moves Go along.
+TEST(ArrangeControls, GrowingTheWindowStretchesTheControls) {
+  const MainWindowLayout small = ArrangeControls(10000, 9000);
+  const MainWindowLayout large = ArrangeControls(10700, 9400);
+  for (const auto& [a, b, grown] : {std::tuple{small.address.width, large.address.width, 700.0f},
+                                    {small.website.width, large.website.width, 700.0f},
+                                    {small.go.left, large.go.left, 700.0f},
+                                    {small.tabStrip.width, large.tabStrip.width, 700.0f},
+                                    {small.pane.width, large.pane.width, 700.0f},
+                                    {small.tabStrip.height, large.tabStrip.height, 400.0f},
+                                    {small.pane.height, large.pane.height, 400.0f}}) {
+    EXPECT_FLOAT_EQ(b - a, grown);
+  }
+  EXPECT_FLOAT_EQ(large.go.width, small.go.width) << "Go keeps its width";
+  EXPECT_FLOAT_EQ(large.address.height, small.address.height);
 }
 
 TEST(ArrangeControls, SizesMirrorBelowTheMinimum) {
@@ -51,12 +87,15 @@ TEST(ArrangeControls, SizesMirrorBelowTheMinimum) {
   }
 }
 
+// The smallest size is where the website button and the panes have just no room left: below it,
+// they would mirror.
 TEST(ArrangeControls, TheMinimumSizeIsWhereNothingMirrors) {
-  EXPECT_FLOAT_EQ(kMinimumOuterWidth, 7530);
-  EXPECT_FLOAT_EQ(kMinimumOuterHeight, 2575);
   const MainWindowLayout l = ArrangeControls(kMinimumOuterWidth, kMinimumOuterHeight);
   EXPECT_FLOAT_EQ(l.website.width, 0);
   EXPECT_FLOAT_EQ(l.pane.height, 0);
+  const MainWindowLayout below = ArrangeControls(kMinimumOuterWidth - 10, kMinimumOuterHeight - 10);
+  EXPECT_FLOAT_EQ(below.website.width, 10) << "mirrored";
+  EXPECT_FLOAT_EQ(below.pane.height, 10) << "mirrored";
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "skin/modSkin.h"
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TempFolder.h"
 
 namespace velmora {
@@ -373,18 +374,6 @@ TEST_F(Form1EndToEnd, APictureThatComesLaterJoinsTheGalleryWhereTheUserIs) {
 namespace velmora {
 namespace {
 
-// A picture of one colour as gdk-pixbuf writes it ("png" or "jpeg").
-std::string Picture(int width, int height, guint32 rgba, const char* type) {
-  const auto pixbuf = Gdk::Pixbuf::create(Gdk::COLORSPACE_RGB, false, 8, width, height);
-  pixbuf->fill(rgba);
-  gchar* buffer = nullptr;
-  gsize size = 0;
-  pixbuf->save_to_buffer(buffer, size, type);
-  std::string bytes(buffer, size);
-  g_free(buffer);
-  return bytes;
-}
-
 // A page of pictures of known sizes and types, in page order.
 struct ServedPicture {
   const char* path;
@@ -422,7 +411,8 @@ class ImagesToolEndToEnd : public Form1EndToEnd {
   void OpenPictures() {
     std::string page = "<!DOCTYPE html><html><head><title>Harbour pictures</title></head><body>";
     for (const ServedPicture& picture : kPictures) {
-      bytes_[picture.path] = Picture(picture.width, picture.height, picture.rgba, picture.type);
+      bytes_[picture.path] =
+          testing::FilledPicture(picture.width, picture.height, picture.rgba, picture.type);
       server_.Serve(picture.path, std::string("image/") + picture.type, bytes_[picture.path]);
       page += std::string("<img src=\"") + picture.path + "\">";
     }

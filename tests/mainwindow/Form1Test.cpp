@@ -203,7 +203,6 @@ TEST_F(Form1Test, LoadSetsUpTheWindow) {
   EXPECT_EQ(form->get_title(), "Form1") << "until pane 0 reports a title";
   EXPECT_EQ(form->cmdWebsite.get_label(), "Visit " + strWebsite);
   EXPECT_EQ(form->mnuViewItem[3].get_label(), strWebsite);
-  EXPECT_FALSE(form->pb1.get_visible());
   EXPECT_EQ(form->sb1.PanelCount(), 2);
   EXPECT_EQ(Visible(), (std::vector<bool>{true, false, false}));
   EXPECT_EQ(pane(0).calls, std::vector<std::string>{"GoHome"});
@@ -378,26 +377,6 @@ TEST_F(Form1Test, StatusTextOfEveryPaneGoesToPanelOne) {
   }
 }
 
-TEST_F(Form1Test, ProgressOfPaneZeroSetsTheHiddenProgressBar) {
-  Load();
-  const struct {
-    int pane;
-    long progress, max;
-    double expectedMax, expectedValue;
-  } steps[] = {
-      {0, 30, 100, 100, 30},    {0, 0, 100, 100, 0.01}, {0, -1, 100, 100, 0.01},
-      {0, 150, 100, 100, 0.01}, {0, 50, 0, 100, 0.01},  {1, 70, 200, 100, 0.01},
-      {0, 100, 200, 200, 100},
-  };
-  for (const auto& s : steps) {
-    pane(s.pane).ProgressChange.emit(s.progress, s.max);
-    EXPECT_DOUBLE_EQ(form->pb1Max, s.expectedMax) << s.pane << ": " << s.progress << "/" << s.max;
-    EXPECT_DOUBLE_EQ(form->pb1Value, s.expectedValue)
-        << s.pane << ": " << s.progress << "/" << s.max;
-  }
-  EXPECT_FALSE(form->pb1.get_visible());
-}
-
 TEST_F(Form1Test, FileOpenLoadsTheChosenFileAndCancelOpensNothing) {
   Load();
   form->SelectTab(2);
@@ -532,34 +511,46 @@ TEST_F(Form1Test, KeyboardShortcuts) {
   EXPECT_FALSE(form->HandleShortcut(GDK_KEY_F5, GDK_SHIFT_MASK));
 }
 
+// The widgets take the layout's places and sizes, in the screen's pixels.
 TEST_F(Form1Test, ResizingLaysTheControlsOut) {
   Load();
-  form->ApplyLayout(ArrangeControls(12255, 11900));
-  EXPECT_EQ(form->sb1.PanelWidth(1), form->Pixels(0.75f * 12255));
-  EXPECT_EQ(form->sb1.PanelWidth(2), form->Pixels(0.75f * 12255 - 300));
-  int width = 0;
-  int height = 0;
-  pane(1).Widget().get_size_request(width, height);
-  EXPECT_EQ(width, form->Pixels(12255 - 300));
-  EXPECT_EQ(height, form->Pixels(11900 - 2575));
-  form->txtUrl.get_size_request(width, height);
-  EXPECT_EQ(width, form->Pixels(12255 - 1835));
+  for (const auto& [W, H] : {std::pair{12255.0f, 11900.0f}, {9000.0f, 7000.0f}}) {
+    const MainWindowLayout layout = ArrangeControls(W, H);
+    form->ApplyLayout(layout);
+    EXPECT_EQ(form->sb1.PanelWidth(1), form->Pixels(layout.panel1Width));
+    EXPECT_EQ(form->sb1.PanelWidth(2), form->Pixels(layout.panel2Width));
+    for (const auto& [widget, place] :
+         {std::pair<Gtk::Widget*, TwipRect>{&pane(1).Widget(), layout.pane},
+          {&form->txtUrl, layout.address},
+          {&form->cmdGo, layout.go},
+          {&form->TabStrip1, layout.tabStrip}}) {
+      int width = 0;
+      int height = 0;
+      widget->get_size_request(width, height);
+      EXPECT_EQ(width, form->Pixels(place.width)) << W << " x " << H;
+      EXPECT_EQ(height, form->Pixels(place.height)) << W << " x " << H;
+    }
+  }
 
   // The Images tab's toolbar takes the top of the pane area while that tab shows; the panes get
   // the rest, and all of it again with another tab.
+  const MainWindowLayout layout = ArrangeControls(12255, 11900);
+  form->ApplyLayout(layout);
   form->SelectTab(2);
   ASSERT_TRUE(form->imagesTool().toolbar.get_visible());
   int barWidth = 0;
   int barHeight = 0;
   form->imagesTool().toolbar.get_size_request(barWidth, barHeight);
   EXPECT_GT(barHeight, 0);
-  EXPECT_EQ(barWidth, form->Pixels(12255 - 300));
+  EXPECT_EQ(barWidth, form->Pixels(layout.pane.width));
+  int width = 0;
+  int height = 0;
   pane(2).Widget().get_size_request(width, height);
-  EXPECT_EQ(height, form->Pixels(11900 - 2575) - barHeight);
+  EXPECT_EQ(height, form->Pixels(layout.pane.height) - barHeight);
   form->SelectTab(0);
   EXPECT_FALSE(form->imagesTool().toolbar.get_visible());
   pane(2).Widget().get_size_request(width, height);
-  EXPECT_EQ(height, form->Pixels(11900 - 2575));
+  EXPECT_EQ(height, form->Pixels(layout.pane.height));
 }
 
 }  // namespace

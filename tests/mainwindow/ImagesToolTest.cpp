@@ -18,6 +18,8 @@
 #include "hosted/Thumbnail.h"
 #include "mainwindow/ImagesTool.h"
 #include "support/FakeBrowserControl.h"
+#include "support/ImagesToolWindow.h"
+#include "support/Pictures.h"
 #include "support/TempFolder.h"
 
 namespace velmora {
@@ -51,14 +53,7 @@ void Settle() {
 }
 
 std::string Png(int width, int height) {
-  const auto pixbuf = Gdk::Pixbuf::create(Gdk::COLORSPACE_RGB, false, 8, width, height);
-  pixbuf->fill(0x336699ff);
-  gchar* buffer = nullptr;
-  gsize size = 0;
-  pixbuf->save_to_buffer(buffer, size, "png");
-  std::string bytes(buffer, size);
-  g_free(buffer);
-  return bytes;
+  return testing::FilledPicture(width, height, 0x336699ff, "png");
 }
 
 // A PNG that claims 20,000 x 20,000 pixels: its header and no picture data.
@@ -121,26 +116,16 @@ const std::vector<CensusImage> kCensus = {
 class ImagesToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ImagesToolParts parts;
-    parts.window = &window;
-    parts.page = &page;
-    parts.gallery = &gallery;
-    parts.dialog = &dialog;
-    parts.downloadFolder = folder.path();
-    parts.settings = SettingsStore(folder / "settings.ini");
-    parts.report = [this](const std::string& text) { reports.push_back(text); };
-    parts.open = [this](const std::string& url) { opened.push_back(url); };
-    parts.saving = &saving;
-    tool = std::make_unique<ImagesTool>(std::move(parts));
-    layout.put(gallery.Widget(), 0, 0);
-    tool->AddTo(layout);
-    window.add(layout);
-    window.set_default_size(800, 600);
-    window.show_all();
-    tool->FollowTab(2);
-    int top = 0;
-    int height = 600;
-    tool->Place(layout, 0, top, 800, height);
+    shown = std::make_unique<testing::ImagesToolWindow>(800, 600, [this](ImagesToolParts& parts) {
+      parts.dialog = &dialog;
+      parts.downloadFolder = folder.path();
+      parts.settings = SettingsStore(folder / "settings.ini");
+      parts.report = [this](const std::string& text) { reports.push_back(text); };
+      parts.open = [this](const std::string& url) { opened.push_back(url); };
+    });
+    tool = shown->tool.get();
+    page = &shown->page;
+    gallery = &shown->gallery;
     ShowPage(kCensus);
   }
 
@@ -166,20 +151,18 @@ class ImagesToolTest : public ::testing::Test {
   }
 
   TempFolder folder;
-  Gtk::Window window;
-  Gtk::Layout layout;
-  FakeBrowserControl page;
-  FakeBrowserControl gallery;
   ExportDialog dialog;
-  std::unique_ptr<SaveImagesWindow> saving;
-  std::unique_ptr<ImagesTool> tool;
+  std::unique_ptr<testing::ImagesToolWindow> shown;
+  ImagesTool* tool = nullptr;
+  FakeBrowserControl* page = nullptr;
+  FakeBrowserControl* gallery = nullptr;
   std::vector<std::string> reports;
   std::vector<std::string> opened;
 };
 
 TEST_F(ImagesToolTest, ChoicesNarrowAndOrderAndANewPageShowsTheListAgain) {
   EXPECT_EQ(tool->CurrentView(), ImagesTool::View::List);
-  EXPECT_TRUE(gallery.Visible());
+  EXPECT_TRUE(gallery->Visible());
   EXPECT_FALSE(tool->grid.get_visible());
   const std::size_t png = static_cast<std::size_t>(PictureType::Png);
   const std::size_t webp = static_cast<std::size_t>(PictureType::Webp);
@@ -226,7 +209,7 @@ TEST_F(ImagesToolTest, ChoicesNarrowAndOrderAndANewPageShowsTheListAgain) {
   }
   EXPECT_EQ(tool->lblCount.get_text(), "6 pictures \u00b7 5 shown \u00b7 0 selected");
   EXPECT_EQ(tool->CurrentView(), ImagesTool::View::Grid) << "a choice in use shows the grid";
-  EXPECT_FALSE(gallery.Visible()) << "the grid stands where the Images pane was";
+  EXPECT_FALSE(gallery->Visible()) << "the grid stands where the Images pane was";
   EXPECT_TRUE(tool->grid.get_visible());
 
   // Away from the Images tab, neither toolbar nor grid shows.
@@ -241,7 +224,7 @@ TEST_F(ImagesToolTest, ChoicesNarrowAndOrderAndANewPageShowsTheListAgain) {
   tool->chkHideTracking.set_active(false);
   ShowPage(kCensus);
   EXPECT_EQ(tool->CurrentView(), ImagesTool::View::List);
-  EXPECT_TRUE(gallery.Visible());
+  EXPECT_TRUE(gallery->Visible());
   EXPECT_EQ(tool->lblCount.get_text(), "6 pictures \u00b7 6 shown \u00b7 0 selected");
 }
 
@@ -319,7 +302,7 @@ TEST_F(ImagesToolTest, ActionsWorkOnTheSelectionOrElseOnAllShown) {
 
   // Copy Image: the engine's bytes as they are, and as a picture.
   const std::string png = Png(40, 30);
-  page.heldBytes["https://pics.example/icon.png"] = png;
+  page->heldBytes["https://pics.example/icon.png"] = png;
   tool->CopyImage(1);
   const Gtk::SelectionData own = Gtk::Clipboard::get()->wait_for_contents("image/png");
   EXPECT_EQ(own.get_data_as_string(), png);
@@ -365,7 +348,7 @@ TEST_F(ImagesToolTest, ThumbnailsAreMadeForWhatIsOnScreenAndNeverFromABomb) {
   const std::string bytes = Png(300, 200);
   for (int i = 0; i < 1000; ++i) {
     census.push_back(Picture("p" + std::to_string(i) + ".png", 300, 200, "image/png", 4000));
-    page.heldBytes[census.back().url] = i == 1 ? PngBomb() : bytes;
+    page->heldBytes[census.back().url] = i == 1 ? PngBomb() : bytes;
   }
   ShowPage(census);
   tool->SetView(ImagesTool::View::Grid);
@@ -375,7 +358,7 @@ TEST_F(ImagesToolTest, ThumbnailsAreMadeForWhatIsOnScreenAndNeverFromABomb) {
   EXPECT_FALSE(grid.ShowsThumbnail(1)) << "the bomb keeps its placeholder";
   EXPECT_FALSE(grid.ShowsThumbnail(999));
   const auto asked =
-      std::count_if(page.calls.begin(), page.calls.end(),
+      std::count_if(page->calls.begin(), page->calls.end(),
                     [](const std::string& call) { return call.rfind("HeldBytes", 0) == 0; });
   EXPECT_LT(asked, 100) << "only what is on screen and the screen after it";
   EXPECT_GT(asked, 2);

@@ -65,26 +65,33 @@ Drawn DrawnColors(Gtk::Widget& widget) {
   return drawn;
 }
 
-TEST(SkinControl, StoredSettingsAndColours) {
-  const SkinControl skin(SkinSheet());
-  EXPECT_EQ(skin.Settings().description, "Web Deep Red");
-  EXPECT_EQ(skin.Settings().application, "Standard Skin");
-  EXPECT_EQ(skin.Settings().hue, 150);
-  EXPECT_FALSE(skin.Settings().applyColors);
-  EXPECT_TRUE(skin.Settings().skinClientArea);
-  EXPECT_EQ(skin.BackColor(), 0x0005537Cu);
-  EXPECT_EQ(skin.PanelColor(), 0x0005537Cu);
-  EXPECT_EQ(skin.ForeColor(), 0x00FEFFF2u);
-  EXPECT_EQ(skin.PanelTextColor(), 0x00FEFFF2u);
+// The skin's four colours, from its settings, head its style sheet as the colours its rules
+// name; the skin's own rules follow.
+TEST(SkinControl, TheStyleSheetNamesTheSettingsColours) {
   for (const auto& [value, css] : {std::pair{0x0005537Cu, "#7C5305"},
                                    {0x00FEFFF2u, "#F2FFFE"},
                                    {0x00000000u, "#000000"},
                                    {0x00FF0000u, "#0000FF"}}) {
     EXPECT_EQ(CssColor(value), css);
   }
-  const std::string sheet = skin.StyleSheet();
-  EXPECT_NE(sheet.find("@define-color skin_back #7C5305;"), std::string::npos);
-  EXPECT_NE(sheet.find("@define-color skin_fore #F2FFFE;"), std::string::npos);
+  SkinSettings settings;
+  settings.backColor = 0x00102030;
+  settings.foreColor = 0x00405060;
+  settings.panelColor = 0x00708090;
+  settings.panelTextColor = 0x00A0B0C0;
+  const std::string sheet = SkinControl(SkinSheet(), settings).StyleSheet();
+  for (const auto& [name, css] : {std::pair{"skin_back", "#302010"},
+                                  {"skin_fore", "#605040"},
+                                  {"skin_panel", "#908070"},
+                                  {"skin_panel_text", "#C0B0A0"}}) {
+    EXPECT_NE(sheet.find(std::string("@define-color ") + name + " " + css + ";\n"),
+              std::string::npos)
+        << name << " in\n"
+        << sheet;
+  }
+  const std::string rules = testing::ReadFile(SkinSheet());
+  ASSERT_FALSE(rules.empty());
+  EXPECT_EQ(sheet.substr(sheet.size() - rules.size()), rules);
 }
 
 TEST(SkinControl, AMissingOrBrokenSheetIsAnError) {
