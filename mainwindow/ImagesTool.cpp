@@ -23,6 +23,9 @@ namespace keys = setting_keys;
 constexpr int kSizeOf[] = {0, 100, 400};
 constexpr double kDefaultAtLeast = 200;
 
+constexpr const char* kSaving =
+    "Pictures are being saved; the next save can start when it has ended";
+
 constexpr const char* kSortCaptions[] = {"Page order", "Largest first", "File size", "Type"};
 
 // The toolbar's two rows fit above a pane of the window's first size.
@@ -354,7 +357,7 @@ void ImagesTool::Save(const std::vector<std::size_t>& which) {
   }
   if (*parts_.saving && (*parts_.saving)->Running()) {
     (*parts_.saving)->present();
-    Report("Pictures are being saved; the next save can start when it has ended");
+    Report(kSaving);
     return;
   }
   SavePicturesDialog::Choices start;
@@ -377,6 +380,9 @@ void ImagesTool::Save(const std::vector<std::size_t>& which) {
                                       choices.folderPerPage ? "1" : "0");
           parts_.settings.SaveSetting(keys::kImagesSection, keys::kImagesNamePattern,
                                       choices.pattern);
+        }
+        if (*parts_.saving && (*parts_.saving)->Running()) {
+          Report(kSaving);
         }
         SaveImagesWindow::ShowIn(
             *parts_.saving,

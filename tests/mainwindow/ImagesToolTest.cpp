@@ -341,6 +341,41 @@ TEST_F(ImagesToolTest, ActionsWorkOnTheSelectionOrElseOnAllShown) {
   EXPECT_EQ(
       reports.back().rfind("Could not write " + (folder / "missing" / "list.json").string(), 0), 0u)
       << reports.back();
+
+  // Save…: a folder that cannot be made is said in the window, and nothing starts.
+  testing::WriteFile(folder / "plain", "x");
+  tool->cmdSave.clicked();
+  SavePicturesDialog* save = tool->saveDialog();
+  ASSERT_NE(save, nullptr);
+  save->chkFolderPerPage.set_active(false);
+  save->txtFolder.set_text((folder / "plain" / "pictures").string());
+  save->cmdSave.clicked();
+  EXPECT_TRUE(save->get_visible());
+  EXPECT_EQ(save->lblPreview.get_text().rfind("Could not use the folder", 0), 0u)
+      << save->lblPreview.get_text();
+  EXPECT_EQ(shown->saving, nullptr);
+
+  // A folder for the page, names by the pattern; a picture fetched by the control lands in a
+  // hidden folder first and is moved to its name, and that folder goes when the save ends.
+  save->txtFolder.set_text(folder.path().string());
+  save->chkFolderPerPage.set_active(true);
+  save->txtPattern.set_text("{n}-{w}x{h}");
+  EXPECT_EQ(save->Names(), (std::vector<std::string>{"1-1600x900.jpg", "2-800x800.webp"}));
+  save->cmdSave.clicked();
+  ASSERT_NE(shown->saving, nullptr);
+  ASSERT_EQ(page->saves.size(), 2u);
+  const std::filesystem::path staging = page->saves[0].folder;
+  testing::WriteFile(staging / "photo.jpg", "JPEG");
+  page->FinishSave(0, {staging / "photo.jpg", ""});
+  page->FinishSave(1, {{}, "the server answered 404 Not Found"});
+  const std::filesystem::path into = folder / "pics.example" / "Pictures";
+  EXPECT_EQ(staging.parent_path(), into);
+  EXPECT_EQ(ReadFile(into / "1-1600x900.jpg"), "JPEG");
+  EXPECT_FALSE(std::filesystem::exists(staging));
+  EXPECT_EQ(shown->saving->Summary(), "Saved 1 of 2 images in " + into.string() + "; 1 failed");
+  EXPECT_EQ(SettingsStore(folder / "settings.ini")
+                .GetSetting(setting_keys::kImagesSection, setting_keys::kImagesNamePattern, ""),
+            "{n}-{w}x{h}");
 }
 
 TEST_F(ImagesToolTest, ThumbnailsAreMadeForWhatIsOnScreenAndNeverFromABomb) {
