@@ -1,0 +1,90 @@
+// The Source Code tab's toolbar: which text the tab shows (the body as shown, or the document as
+// served), and how (long lines wrapped, lines numbered, markup coloured). It writes the view of
+// the current choices into the work folder and sends the source pane to it, after each page
+// analysis and after each change of a choice; the choices are kept in the settings.
+#pragma once
+
+#include <gtkmm/box.h>
+#include <gtkmm/label.h>
+#include <gtkmm/layout.h>
+#include <gtkmm/togglebutton.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/AnalyzePage.h"
+#include "analysis/SourceViews.h"
+#include "analysis/WorkFiles.h"
+#include "hosted/BrowserControl.h"
+#include "mainwindow/Form1Seams.h"
+
+namespace velmora {
+
+struct SourceChoices {
+  bool served = false;  // As served; As shown when false
+  SourceViewOptions options;
+};
+
+class SourceTool : public Gtk::Box {
+ public:
+  // `page` is the browsing pane, `sourcePane` the pane of the Source Code tab.
+  SourceTool(BrowserControl& page, BrowserControl& sourcePane, const WorkFiles& files);
+
+  // Puts the bar in the window's client area, reads the choices kept in `settings`, and says
+  // where the panes must be placed again (the bar shows or hides) and where reports go.
+  void Attach(Form1Seams& settings, Gtk::Layout& client, std::function<void()> placePanes,
+              std::function<void(const std::string&)> report);
+  // While the bar shows, places it at the top of the pane area and takes its height from it.
+  void PlaceAbove(Gtk::Layout& client, int left, int& top, int width, int& height);
+  const SourceChoices& Choices() const noexcept { return choices_; }
+  // Sets the buttons, keeps the choices and shows the view they choose.
+  void SetChoices(const SourceChoices& choices);
+  // Ctrl+U: As shown <-> As served.
+  void ToggleServed();
+
+  // A page analysis has written `sourceView` (the default view) from `body` with these lists
+  // and census: the pane shows the view of the current choices.
+  void PageAnalysed(const std::string& body, const ListPairs& lists,
+                    const std::vector<CensusImage>& census,
+                    const std::filesystem::path& sourceView);
+
+  // The file the pane shows (or is about to show); empty before the first analysis.
+  const std::filesystem::path& ShownFile() const noexcept { return shownFile_; }
+  // The served bytes of the analysed page, once read.
+  const std::optional<BrowserControl::ServedPage>& Served() const noexcept { return served_; }
+
+  Gtk::Label lblView;
+  Gtk::ToggleButton optShown, optServed, chkWrap, chkLineNumbers, chkColours;
+
+ private:
+  void ShowButtons();
+  void FromButtons();
+  void ShowView();
+  void ShowServedView();
+  void SaveChoices() const;
+
+  BrowserControl& page_;
+  BrowserControl& sourcePane_;
+  const WorkFiles& files_;
+  Form1Seams* settings_ = nullptr;
+  std::function<void(const std::string&)> report_;
+  SourceChoices choices_;
+  bool settingButtons_ = false;
+
+  // What the last analysis read.
+  bool analysed_ = false;
+  std::string body_;
+  ListPairs lists_;
+  std::vector<CensusImage> census_;
+  std::filesystem::path defaultView_;
+  std::optional<BrowserControl::ServedPage> served_;
+  // Counts the analyses: a served read of an older one is dropped.
+  std::shared_ptr<unsigned> generation_ = std::make_shared<unsigned>(0);
+  std::filesystem::path shownFile_;
+};
+
+}  // namespace velmora
