@@ -73,9 +73,7 @@ Form1::Form1(Form1Parts parts)
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
   }
-  sourceTool.Attach(
-      *seams_, client_, [this] { PlacePanes(); },
-      [this](const std::string& text) { sb1.SetPanelText(1, text); });
+  sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
   set_title("Form1");
   BuildControls();

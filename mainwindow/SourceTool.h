@@ -20,6 +20,7 @@
 #include "analysis/SourceViews.h"
 #include "analysis/WorkFiles.h"
 #include "hosted/BrowserControl.h"
+#include "hosted/StatusBar.h"
 #include "mainwindow/Form1Seams.h"
 
 namespace velmora {
@@ -34,10 +35,11 @@ class SourceTool : public Gtk::Box {
   // `page` is the browsing pane, `sourcePane` the pane of the Source Code tab.
   SourceTool(BrowserControl& page, BrowserControl& sourcePane, const WorkFiles& files);
 
-  // Puts the bar in the window's client area, reads the choices kept in `settings`, and says
-  // where the panes must be placed again (the bar shows or hides) and where reports go.
-  void Attach(Form1Seams& settings, Gtk::Layout& client, std::function<void()> placePanes,
-              std::function<void(const std::string&)> report);
+  // Puts the bar in the window's client area, reads the choices kept in `settings`; a view that
+  // cannot be shown is reported in the status bar's first panel, and `placePanes` is called
+  // when the bar shows or hides.
+  void Attach(Form1Seams& settings, Gtk::Layout& client, StatusBar& status,
+              std::function<void()> placePanes);
   // While the bar shows, places it at the top of the pane area and takes its height from it.
   void PlaceAbove(Gtk::Layout& client, int left, int& top, int width, int& height);
   const SourceChoices& Choices() const noexcept { return choices_; }
