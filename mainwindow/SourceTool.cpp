@@ -51,10 +51,10 @@ SourceTool::SourceTool(BrowserControl& page, BrowserControl& sourcePane, const W
   hide();
 }
 
-void SourceTool::Attach(Form1Seams& settings, Gtk::Layout& client, std::function<void()> placePanes,
-                        std::function<void(const std::string&)> report) {
+void SourceTool::Attach(Form1Seams& settings, Gtk::Layout& client, StatusBar& status,
+                        std::function<void()> placePanes) {
   settings_ = &settings;
-  report_ = std::move(report);
+  report_ = [&status](const std::string& text) { status.SetPanelText(1, text); };
   client.put(*this, 0, 0);
   signal_show().connect(placePanes);
   signal_hide().connect(placePanes);
