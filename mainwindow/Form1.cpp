@@ -73,10 +73,10 @@ Form1::Form1(Form1Parts parts)
     ownSeams_ = std::make_unique<Form1Seams>();
     seams_ = ownSeams_.get();
   }
-  sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
   set_title("Form1");
   BuildControls();
+  sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;

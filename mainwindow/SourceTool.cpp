@@ -56,8 +56,9 @@ void SourceTool::Attach(Form1Seams& settings, Gtk::Layout& client, StatusBar& st
   settings_ = &settings;
   report_ = [&status](const std::string& text) { status.SetPanelText(1, text); };
   client.put(*this, 0, 0);
-  signal_show().connect(placePanes);
-  signal_hide().connect(placePanes);
+  // After the default handlers: the bar is then visible (or hidden) already.
+  signal_show().connect(placePanes, true);
+  signal_hide().connect(placePanes, true);
   namespace keys = setting_keys;
   SourceChoices loaded;
   loaded.served = settings_->GetSetting(keys::kSourceServed, "0") == "1";

@@ -35,9 +35,9 @@ class SourceTool : public Gtk::Box {
   // `page` is the browsing pane, `sourcePane` the pane of the Source Code tab.
   SourceTool(BrowserControl& page, BrowserControl& sourcePane, const WorkFiles& files);
 
-  // Puts the bar in the window's client area, reads the choices kept in `settings`; a view that
-  // cannot be shown is reported in the status bar's first panel, and `placePanes` is called
-  // when the bar shows or hides.
+  // Puts the bar in the window's client area (above the controls put there before it), reads the
+  // choices kept in `settings`; a view that cannot be shown is reported in the status bar's first
+  // panel, and `placePanes` is called when the bar shows or hides.
   void Attach(Form1Seams& settings, Gtk::Layout& client, StatusBar& status,
               std::function<void()> placePanes);
   // While the bar shows, places it at the top of the pane area and takes its height from it.
