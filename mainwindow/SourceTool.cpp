@@ -17,7 +17,6 @@ std::string_view Flag(bool on) {
 
 SourceTool::SourceTool(BrowserControl& page, BrowserControl& sourcePane, const WorkFiles& files)
     : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 4),
-      lblView("View:"),
       optShown("As shown"),
       optServed("As served"),
       chkWrap("Wrap"),
@@ -32,7 +31,6 @@ SourceTool::SourceTool(BrowserControl& page, BrowserControl& sourcePane, const W
   chkLineNumbers.set_tooltip_text("Number the lines");
   chkColours.set_tooltip_text("Colour tags, attributes, values and comments");
   set_border_width(2);
-  pack_start(lblView, Gtk::PACK_SHRINK, 4);
   for (Gtk::ToggleButton* button :
        {&optShown, &optServed, &chkWrap, &chkLineNumbers, &chkColours}) {
     button->set_can_focus(false);

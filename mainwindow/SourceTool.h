@@ -5,7 +5,6 @@
 #pragma once
 
 #include <gtkmm/box.h>
-#include <gtkmm/label.h>
 #include <gtkmm/layout.h>
 #include <gtkmm/togglebutton.h>
 
@@ -59,7 +58,7 @@ class SourceTool : public Gtk::Box {
   // The served bytes of the analysed page, once read.
   const std::optional<BrowserControl::ServedPage>& Served() const noexcept { return served_; }
 
-  Gtk::Label lblView;
+  // Buttons only: the window's skin lays a label of its own over every plain label.
   Gtk::ToggleButton optShown, optServed, chkWrap, chkLineNumbers, chkColours;
 
  private:
