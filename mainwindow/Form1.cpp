@@ -158,6 +158,7 @@ void Form1::BuildMenus() {
   addMenu(mnuAbout, "About", mnuAboutItem, {"About this software"});
   // Save Images sits above Exit; the items keep their indexes.
   menus_[0].reorder_child(mnuFileItem[2], 1);
+  sourceTool.AddSaveItem(menus_[0], 2);
 }
 
 void Form1::ConnectEvents() {

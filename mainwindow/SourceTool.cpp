@@ -1,8 +1,12 @@
 #include "mainwindow/SourceTool.h"
 
+#include <gtkmm/filechooserdialog.h>
+
 #include <algorithm>
 #include <utility>
 
+#include "analysis/ImageCensus.h"
+#include "common/ReplaceFile.h"
 #include "common/SettingsStore.h"
 
 namespace velmora {
@@ -183,6 +187,68 @@ void SourceTool::ShowServedView() {
     return;
   }
   sourcePane_.Navigate(shownFile_.string());
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+void SourceTool::AddSaveItem(Gtk::Menu& menu, int position) {
+  mnuSaveSource.set_label("Save Source As\u2026");
+  mnuSaveSource.set_use_underline(false);
+  menu.insert(mnuSaveSource, position);
+  mnuSaveSource.signal_activate().connect([this] { SaveSource(); });
+}
+
+void SourceTool::SaveSource() {
+  if (!analysed_) {
+    if (report_) report_("There is no page to save the source of");
+    return;
+  }
+  if (choices_.served && !served_) {
+    // The bytes come first; the save follows them.
+    const std::weak_ptr<unsigned> generation = generation_;
+    const unsigned asked = *generation_;
+    page_.GetServedPage([this, generation, asked](const BrowserControl::ServedPage& page) {
+      const auto now = generation.lock();
+      if (!now || *now != asked) return;
+      if (!served_) served_ = page;
+      SaveSource();
+    });
+    return;
+  }
+  if (choices_.served && served_->bytes.empty() && !served_->error.empty()) {
+    if (report_) report_("Could not read the page as served: " + served_->error);
+    return;
+  }
+  std::string name = "source.html";
+  if (served_ && !served_->url.empty()) {
+    const std::string last = ImageFileName(served_->url);
+    if (!last.empty()) name = last;
+  }
+  if (!askSaveFile) {
+    askSaveFile = [this](const std::string& proposed) -> std::optional<std::filesystem::path> {
+      Gtk::FileChooserDialog dialog("Save Source As", Gtk::FILE_CHOOSER_ACTION_SAVE);
+      if (auto* top = dynamic_cast<Gtk::Window*>(get_toplevel())) dialog.set_transient_for(*top);
+      dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
+      dialog.add_button("_Save", Gtk::RESPONSE_ACCEPT);
+      dialog.set_do_overwrite_confirmation(true);
+      dialog.set_current_name(proposed);
+      if (dialog.run() != Gtk::RESPONSE_ACCEPT) return std::nullopt;
+      return std::filesystem::path(dialog.get_filename());
+    };
+  }
+  const auto file = askSaveFile(name);
+  if (!file) return;
+  WriteSource(*file, choices_.served ? std::string_view(served_->bytes) : std::string_view(body_));
+}
+
+void SourceTool::WriteSource(const std::filesystem::path& file, std::string_view text) {
+  const std::error_code failed = ReplaceFile(file, text);
+  if (report_) {
+    report_(failed ? "Could not save " + file.filename().string() + ": " + failed.message()
+                   : "Saved " + file.filename().string());
+  }
 }
 
 }  // namespace velmora

@@ -6,6 +6,8 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/layout.h>
+#include <gtkmm/menu.h>
+#include <gtkmm/menuitem.h>
 #include <gtkmm/togglebutton.h>
 
 #include <filesystem>
@@ -53,6 +55,15 @@ class SourceTool : public Gtk::Box {
                     const std::vector<CensusImage>& census,
                     const std::filesystem::path& sourceView);
 
+  // File > "Save Source As…": puts the item into `menu` at `position`; it saves the text the tab
+  // shows where the user says: As served, the exact bytes received; As shown, the body as the
+  // page's scripts left it.
+  void AddSaveItem(Gtk::Menu& menu, int position);
+  void SaveSource();
+  // Asks where to save, proposing a name; none when the user cancels. A file chooser unless set.
+  std::function<std::optional<std::filesystem::path>(const std::string& name)> askSaveFile;
+  Gtk::MenuItem mnuSaveSource;
+
   // The file the pane shows (or is about to show); empty before the first analysis.
   const std::filesystem::path& ShownFile() const noexcept { return shownFile_; }
   // The served bytes of the analysed page, once read.
@@ -66,6 +77,7 @@ class SourceTool : public Gtk::Box {
   void FromButtons();
   void ShowView();
   void ShowServedView();
+  void WriteSource(const std::filesystem::path& file, std::string_view text);
   void SaveChoices() const;
 
   BrowserControl& page_;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/modIdentity.h"
@@ -146,6 +147,18 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   Photograph(*form_, "velmora-source-as-served.png");
   EXPECT_EQ(server_.RequestCount("/scripted.html"), 1) << "no second request for the page";
 
+  // File > Save Source As… keeps the exact bytes received, in Latin-1 as they came.
+  const testing::TempFolder saved;
+  std::string proposed;
+  form_->sourceTool.askSaveFile = [&](const std::string& name) {
+    proposed = name;
+    return std::optional<std::filesystem::path>(saved.path() / "served.html");
+  };
+  form_->sourceTool.mnuSaveSource.activate();
+  EXPECT_EQ(proposed, "scripted.html");
+  EXPECT_EQ(ReadFile(saved.path() / "served.html"), kScriptedPage);
+  EXPECT_EQ(server_.RequestCount("/scripted.html"), 1);
+
   // Back to As shown, numbered: a view beside source.htm, which stays as it was.
   before = finished_[1];
   PressKey(*form_, GDK_KEY_u, GDK_CONTROL_MASK);
@@ -156,6 +169,12 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   EXPECT_NE(ReadFile(Work("shown.htm")).find("fromscript"), std::string::npos);
   EXPECT_EQ(ReadFile(Work("source.htm")), shown);
   Photograph(*form_, "velmora-source-as-shown-numbered.png");
+  form_->sourceTool.askSaveFile = [&](const std::string&) {
+    return std::optional<std::filesystem::path>(saved.path() / "shown.html");
+  };
+  form_->sourceTool.SaveSource();
+  EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Document())
+      << "the body as the script left it";
 
   // The Browser tab has no source toolbar.
   form_->SelectTab(0);
