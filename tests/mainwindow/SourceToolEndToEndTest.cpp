@@ -3,6 +3,7 @@
 // script and the server's text (decoded with the page's charset) without a second request, and
 // Ctrl+U moves between the two. Each view is photographed for the record.
 #include <gdkmm/pixbuf.h>
+#include <glibmm/main.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -62,8 +63,9 @@ void PressKey(Gtk::Window& window, guint keyval, guint modifiers) {
 // Saves what the window shows as a PNG in the temporary folder and names it on the output.
 void Photograph(Gtk::Window& window, const std::string& name) {
   // Let the pane paint what it has loaded.
-  const gint64 until = g_get_monotonic_time() + 700000;
-  RunUntil([until] { return g_get_monotonic_time() > until; }, "the pane to paint");
+  bool painted = false;
+  Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
+  RunUntil([&painted] { return painted; }, "the pane to paint");
   const auto pixbuf =
       Gdk::Pixbuf::create(window.get_window(), 0, 0, window.get_width(), window.get_height());
   ASSERT_TRUE(pixbuf);
@@ -92,8 +94,9 @@ class SourceToolEndToEnd : public ::testing::Test {
     }
     form_->Form_Load();
     form_->show();
-    ASSERT_TRUE(RunUntil([this] { return finished_[0] >= 1 && finished_[2] >= 1; },
-                         "the start page and its gallery"));
+    ASSERT_TRUE(
+        RunUntil([this] { return finished_[0] >= 1 && finished_[1] >= 1 && finished_[2] >= 1; },
+                 "the start page and its gallery"));
   }
 
   void TearDown() override {
@@ -125,8 +128,15 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   EXPECT_LT(panes_[1]->Widget().get_allocated_height() + 0, form_->get_height());
 
   form_->txtUrl.set_text(server_.Url("/scripted.html"));
-  int before = finished_[1];
+  // The pane shows the new page's view once the page is analysed.
+  const int pages = finished_[0];
   form_->cmdGo_Click();
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        return finished_[0] > pages && panes_[0]->LocationURL() == server_.Url("/scripted.html");
+      },
+      "the scripted page"));
+  int before = finished_[1];
   ASSERT_TRUE(WaitForSourcePane(Work("source.htm"), before));
   const std::string shown = ReadFile(Work("source.htm"));
   EXPECT_NE(shown.find("fromscript"), std::string::npos) << "the element the script added";
