@@ -19,6 +19,12 @@ inline constexpr std::string_view kShowHelpDefault = "1";
 // The page Home opens (an address as typed in the address box); the shipped start page when
 // missing or no address.
 inline constexpr std::string_view kHomePage = "homePage";
+// The Source Code tab's choices, each "1" or "0": the page as served (else as shown), long
+// lines wrapped, lines numbered, markup coloured.
+inline constexpr std::string_view kSourceServed = "sourceServed";
+inline constexpr std::string_view kSourceWrap = "sourceWrap";
+inline constexpr std::string_view kSourceLineNumbers = "sourceLineNumbers";
+inline constexpr std::string_view kSourceColours = "sourceColours";
 }  // namespace setting_keys
 
 class SettingsStore {

@@ -60,6 +60,7 @@ constexpr float kInitialClientHeight = 11100;
 
 Form1::Form1(Form1Parts parts)
     : sb1(0),
+      sourceTool(*parts.panes[0], *parts.panes[1], workFiles_),
       panes_(std::move(parts.panes)),
       workFiles_(std::move(parts.workFiles)),
       fileDialog_(std::move(parts.fileDialog)),
@@ -75,6 +76,7 @@ Form1::Form1(Form1Parts parts)
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
   set_title("Form1");
   BuildControls();
+  sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;
@@ -156,6 +158,7 @@ void Form1::BuildMenus() {
   addMenu(mnuAbout, "About", mnuAboutItem, {"About this software"});
   // Save Images sits above Exit; the items keep their indexes.
   menus_[0].reorder_child(mnuFileItem[2], 1);
+  sourceTool.AddSaveItem(menus_[0], 2);
 }
 
 void Form1::ConnectEvents() {
@@ -274,9 +277,10 @@ void Form1::ApplyLayout(const MainWindowLayout& l) {
 void Form1::PlacePanes() {
   if (!paneArea_) return;
   const int left = Pixels(paneArea_->left);
-  const int top = Pixels(paneArea_->top);
+  int top = Pixels(paneArea_->top);
   const int width = Pixels(paneArea_->width);
   int height = Pixels(paneArea_->height);
+  sourceTool.PlaceAbove(client_, left, top, width, height);
   if (findBar.get_visible()) {
     int minimum = 0;
     int natural = 0;
@@ -313,15 +317,14 @@ void Form1::ShowActiveTab(int index) {
   if (index < 0 || index > 2) return;
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   wb(index).SetVisible(true);
+  sourceTool.set_visible(index == 1);
   findBar.Follow(&wb(index));
 }
 
 void Form1::SelectTab(int index) {
   if (index < 0 || index > 2) return;
-  for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   TabStrip1.set_current_page(index);
-  wb(index).SetVisible(true);
-  findBar.Follow(&wb(index));
+  ShowActiveTab(index);
 }
 
 void Form1::TabStrip1_Click() {
@@ -519,7 +522,7 @@ bool Form1::AnalyzePage() {
                            workFiles_, lists);
   census = std::move(views.census);
   latePictures_.PageAnalysed();
-  wb(1).Navigate(views.sourceView.string());
+  sourceTool.PageAnalysed(page.Document(), lists, census, views.sourceView);
   wb(2).Navigate(views.gallery.string());
   return true;
 }
@@ -571,6 +574,9 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
     case Shortcut::kFindNext:
     case Shortcut::kFindPrevious:
       if (pane != nullptr) findBar.FindAgain(*pane, *shortcut == Shortcut::kFindPrevious);
+      break;
+    case Shortcut::kSourceServed:
+      sourceTool.ToggleServed();
       break;
     case Shortcut::kZoomIn:
       ZoomActivePane(1);

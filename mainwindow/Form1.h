@@ -31,6 +31,7 @@
 #include "mainwindow/LatePictures.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
+#include "mainwindow/SourceTool.h"
 
 namespace velmora {
 
@@ -117,6 +118,8 @@ class Form1 : public DesignWindow {
   Gtk::ProgressBar pb1;  // hidden: the design never shows it
   // Find in page, under the pane the user is looking at.
   FindBar findBar;
+  // The Source Code tab's choices, above its pane while that tab is selected.
+  SourceTool sourceTool;
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
   std::vector<std::unique_ptr<SkinLabel>> SkinLabel1;
 
