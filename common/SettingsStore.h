@@ -19,12 +19,17 @@ inline constexpr std::string_view kShowHelpDefault = "1";
 // The page Home opens (an address as typed in the address box); the shipped start page when
 // missing or no address.
 inline constexpr std::string_view kHomePage = "homePage";
+// The Source Code tab's choices, each "1" or "0": the page as served (else as shown), long
+// lines wrapped, lines numbered, markup coloured.
+inline constexpr std::string_view kSourceServed = "sourceServed";
+inline constexpr std::string_view kSourceWrap = "sourceWrap";
+inline constexpr std::string_view kSourceLineNumbers = "sourceLineNumbers";
+inline constexpr std::string_view kSourceColours = "sourceColours";
 // How the Images tool saves pictures: the folder last chosen, "1" when each page's pictures go
 // into a folder of the page's own below it ("0" when not), and the last pattern of their names.
-inline constexpr std::string_view kImagesSection = "Images";
-inline constexpr std::string_view kImagesSaveFolder = "saveFolder";
-inline constexpr std::string_view kImagesFolderPerPage = "folderPerPage";
-inline constexpr std::string_view kImagesNamePattern = "namePattern";
+inline constexpr std::string_view kImagesSaveFolder = "imagesSaveFolder";
+inline constexpr std::string_view kImagesFolderPerPage = "imagesFolderPerPage";
+inline constexpr std::string_view kImagesNamePattern = "imagesNamePattern";
 }  // namespace setting_keys
 
 class SettingsStore {

@@ -78,6 +78,17 @@ class BrowserControl {
                                           const std::filesystem::path& folder,
                                           std::function<void(const SavedFile&)> done) = 0;
 
+  // The main resource of the page shown as the engine received it (no second request): its
+  // bytes, and the Content-Type header's value ("" when there was none, as for a file). `done`
+  // is called once, later, on the user-interface thread; `error` says why there are no bytes.
+  struct ServedPage {
+    std::string url;
+    std::string bytes;
+    std::string contentType;
+    std::string error;
+  };
+  virtual void GetServedPage(std::function<void(const ServedPage&)> done) = 0;
+
   // The page's zoom: 1 is its own size.
   virtual double ZoomLevel() const = 0;
   virtual void SetZoomLevel(double level) = 0;

@@ -2,6 +2,7 @@
 // listens to is wired there, and Handlers holds one function per signal.
 #include "hosted/WebKitBrowserControl.h"
 
+#include <glibmm/main.h>
 #include <gtkmm/main.h>
 #include <gtkmm/widget.h>
 #include <json-glib/json-glib.h>
@@ -777,6 +778,49 @@ void WebKitBrowserControl::StopStillLoadingWatch() {
   stillLoadingTimer_ = 0;
   pageParsed_ = false;
   earlyReadWanted_ = false;
+}
+
+void WebKitBrowserControl::GetServedPage(std::function<void(const ServedPage&)> done) {
+  struct Request {
+    std::weak_ptr<WebKitBrowserControl*> owner;
+    std::function<void(const ServedPage&)> done;
+    ServedPage page;
+  };
+  auto request = std::make_unique<Request>(Request{self_, std::move(done), {}});
+  WebKitWebResource* resource = webkit_web_view_get_main_resource(view_);
+  if (resource == nullptr) {
+    // Later, as promised, even when there is nothing to give.
+    request->page.error = "no page is shown";
+    Glib::signal_idle().connect_once([request = std::shared_ptr<Request>(std::move(request))] {
+      if (!request->owner.expired()) request->done(request->page);
+    });
+    return;
+  }
+  if (const char* uri = webkit_web_resource_get_uri(resource)) request->page.url = uri;
+  if (WebKitURIResponse* response = webkit_web_resource_get_response(resource)) {
+    if (SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response)) {
+      if (const char* type = soup_message_headers_get_one(headers, "Content-Type"))
+        request->page.contentType = type;
+    }
+  }
+  webkit_web_resource_get_data(
+      resource, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Request> answer(static_cast<Request*>(data));
+        gsize length = 0;
+        GError* error = nullptr;
+        guchar* bytes = webkit_web_resource_get_data_finish(WEBKIT_WEB_RESOURCE(source), result,
+                                                            &length, &error);
+        if (bytes != nullptr) {
+          answer->page.bytes.assign(reinterpret_cast<const char*>(bytes), length);
+          g_free(bytes);
+        } else {
+          answer->page.error = error != nullptr ? error->message : "the engine holds no bytes";
+        }
+        g_clear_error(&error);
+        if (!answer->owner.expired()) answer->done(answer->page);
+      },
+      request.release());
 }
 
 void WebKitBrowserControl::AskAndSaveHeldPicture(const std::string& uri) {

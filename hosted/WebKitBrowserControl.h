@@ -70,6 +70,7 @@ class WebKitBrowserControl : public BrowserControl {
   void EndFind() override;
   std::function<void()> SaveImage(const std::string& uri, const std::filesystem::path& folder,
                                   std::function<void(const SavedFile&)> done) override;
+  void GetServedPage(std::function<void(const ServedPage&)> done) override;
 
   double ZoomLevel() const override;
   void SetZoomLevel(double level) override;

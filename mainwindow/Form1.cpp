@@ -60,6 +60,7 @@ constexpr float kInitialClientHeight = 11100;
 
 Form1::Form1(Form1Parts parts)
     : sb1(0),
+      sourceTool(*parts.panes[0], *parts.panes[1], workFiles_),
       panes_(std::move(parts.panes)),
       workFiles_(std::move(parts.workFiles)),
       fileDialog_(std::move(parts.fileDialog)),
@@ -73,13 +74,14 @@ Form1::Form1(Form1Parts parts)
     seams_ = ownSeams_.get();
   }
   if (!fileDialog_) fileDialog_ = std::make_unique<GtkOpenFileDialog>();
-  imagesTool_ = std::make_unique<ImagesTool>(ImagesToolParts{
-      this, &wb(0), &wb(2), fileDialog_.get(), downloadFolder_, std::move(parts.settings),
-      [this](const std::string& text) { sb1.SetPanelText(1, text); },
-      [this](const std::string& url) { SelectTab(0), wb(0).Navigate(url); },
-      [this](Gtk::Window& window) { Dress(window); }, &saveImages_});
+  imagesTool_ = std::make_unique<ImagesTool>(
+      ImagesToolParts{this, &wb(0), &wb(2), fileDialog_.get(), downloadFolder_, seams_,
+                      [this](const std::string& text) { sb1.SetPanelText(1, text); },
+                      [this](const std::string& url) { SelectTab(0), wb(0).Navigate(url); },
+                      [this](Gtk::Window& window) { Dress(window); }, &saveImages_});
   set_title("Form1");
   BuildControls();
+  sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;
@@ -162,6 +164,7 @@ void Form1::BuildMenus() {
   addMenu(mnuAbout, "About", mnuAboutItem, {"About this software"});
   // Save Images sits above Exit; the items keep their indexes.
   menus_[0].reorder_child(mnuFileItem[2], 1);
+  sourceTool.AddSaveItem(menus_[0], 2);
 }
 
 void Form1::ConnectEvents() {
@@ -286,6 +289,7 @@ void Form1::PlacePanes() {
   int top = Pixels(paneArea_->top);
   const int width = Pixels(paneArea_->width);
   int height = Pixels(paneArea_->height);
+  sourceTool.PlaceAbove(client_, left, top, width, height);
   if (findBar.get_visible()) {
     int minimum = 0;
     int natural = 0;
@@ -323,17 +327,15 @@ void Form1::ShowActiveTab(int index) {
   if (index < 0 || index > 2) return;
   for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   wb(index).SetVisible(true);
+  sourceTool.set_visible(index == 1);
   imagesTool_->FollowTab(index);
   findBar.Follow(&wb(index));
 }
 
 void Form1::SelectTab(int index) {
   if (index < 0 || index > 2) return;
-  for (int i = 0; i < 3; ++i) wb(i).SetVisible(false);
   TabStrip1.set_current_page(index);
-  wb(index).SetVisible(true);
-  imagesTool_->FollowTab(index);
-  findBar.Follow(&wb(index));
+  ShowActiveTab(index);
 }
 
 void Form1::TabStrip1_Click() {
@@ -535,7 +537,7 @@ bool Form1::AnalyzePage() {
   imagesTool_->ShowPage(census, page.Document(), page.LocationURL(), page.BaseURL(),
                         page.LocationName());
   latePictures_.PageAnalysed();
-  wb(1).Navigate(views.sourceView.string());
+  sourceTool.PageAnalysed(page.Document(), lists, census, views.sourceView);
   wb(2).Navigate(views.gallery.string());
   return true;
 }
@@ -587,6 +589,9 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
     case Shortcut::kFindNext:
     case Shortcut::kFindPrevious:
       if (pane != nullptr) findBar.FindAgain(*pane, *shortcut == Shortcut::kFindPrevious);
+      break;
+    case Shortcut::kSourceServed:
+      sourceTool.ToggleServed();
       break;
     case Shortcut::kZoomIn:
       ZoomActivePane(1);

@@ -21,7 +21,6 @@
 
 #include "analysis/AnalyzePage.h"
 #include "analysis/WorkFiles.h"
-#include "common/SettingsStore.h"
 #include "hosted/BrowserControl.h"
 #include "hosted/DesignWindow.h"
 #include "hosted/SkinLabel.h"
@@ -33,6 +32,7 @@
 #include "mainwindow/LatePictures.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/SaveImagesWindow.h"
+#include "mainwindow/SourceTool.h"
 
 namespace velmora {
 
@@ -47,8 +47,6 @@ struct Form1Parts {
   std::string firstAddress;
   // Where Save Images proposes its folder; DefaultDownloadFolder() when empty.
   std::filesystem::path downloadFolder;
-  // The user's settings (the Images tool's saving); none kept for an empty file name.
-  SettingsStore settings{std::filesystem::path()};
 };
 
 class Form1 : public DesignWindow {
@@ -123,6 +121,8 @@ class Form1 : public DesignWindow {
   Gtk::ProgressBar pb1;  // hidden: the design never shows it
   // Find in page, under the pane the user is looking at.
   FindBar findBar;
+  // The Source Code tab's choices, above its pane while that tab is selected.
+  SourceTool sourceTool;
   // Skin labels laid over the window's plain labels; element 0 is the hidden template.
   std::vector<std::unique_ptr<SkinLabel>> SkinLabel1;
 

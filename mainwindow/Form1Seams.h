@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace Gtk {
 class Window;
@@ -19,6 +20,12 @@ class Form1Seams {
   virtual void SkinWindow(Gtk::Window& /*window*/) {}
   // The per-user setting "Settings" / "showHelp"; "1" when it was never written.
   virtual std::string ShowHelpSetting() const { return "1"; }
+  // A per-user setting of the "Settings" section (common/SettingsStore.h's keys); the default
+  // when it was never written. Saving does nothing until the settings are built in.
+  virtual std::string GetSetting(std::string_view /*key*/, std::string_view defaultValue) const {
+    return std::string(defaultValue);
+  }
+  virtual void SaveSetting(std::string_view /*key*/, std::string_view /*value*/) const {}
   // The help window: load and show it (or bring it to the front); unload it.
   virtual void ShowHelp() {}
   virtual void UnloadHelp() {}

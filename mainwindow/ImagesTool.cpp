@@ -11,6 +11,7 @@
 #include "analysis/UrlHelpers.h"
 #include "common/KeptFiles.h"
 #include "common/ReplaceFile.h"
+#include "common/SettingsStore.h"
 #include "hosted/Thumbnail.h"
 
 namespace velmora {
@@ -361,25 +362,25 @@ void ImagesTool::Save(const std::vector<std::size_t>& which) {
     return;
   }
   SavePicturesDialog::Choices start;
-  start.folder = parts_.settings.GetSetting(keys::kImagesSection, keys::kImagesSaveFolder,
-                                            parts_.downloadFolder.string());
-  start.folderPerPage =
-      parts_.settings.GetSetting(keys::kImagesSection, keys::kImagesFolderPerPage, "1") == "1";
-  start.pattern = parts_.settings.GetSetting(keys::kImagesSection, keys::kImagesNamePattern,
-                                             NamePattern::kDefault);
+  if (parts_.settings != nullptr) {
+    start.folder =
+        parts_.settings->GetSetting(keys::kImagesSaveFolder, parts_.downloadFolder.string());
+    start.folderPerPage = parts_.settings->GetSetting(keys::kImagesFolderPerPage, "1") == "1";
+    start.pattern = parts_.settings->GetSetting(keys::kImagesNamePattern, NamePattern::kDefault);
+  } else {
+    start.folder = parts_.downloadFolder;
+  }
   std::vector<CensusImage> copies;
   for (const CensusImage* picture : pictures) copies.push_back(*picture);
   saveDialog_ = std::make_unique<SavePicturesDialog>(
       *parts_.dialog, std::move(copies), pageUrl_, title_, start,
       [this](const std::filesystem::path& folder, std::vector<SaveImagesWindow::Picture> chosen,
              const SavePicturesDialog::Choices& choices) {
-        if (!parts_.settings.File().empty()) {
-          parts_.settings.SaveSetting(keys::kImagesSection, keys::kImagesSaveFolder,
-                                      choices.folder.string());
-          parts_.settings.SaveSetting(keys::kImagesSection, keys::kImagesFolderPerPage,
-                                      choices.folderPerPage ? "1" : "0");
-          parts_.settings.SaveSetting(keys::kImagesSection, keys::kImagesNamePattern,
-                                      choices.pattern);
+        if (parts_.settings != nullptr) {
+          parts_.settings->SaveSetting(keys::kImagesSaveFolder, choices.folder.string());
+          parts_.settings->SaveSetting(keys::kImagesFolderPerPage,
+                                       choices.folderPerPage ? "1" : "0");
+          parts_.settings->SaveSetting(keys::kImagesNamePattern, choices.pattern);
         }
         if (*parts_.saving && (*parts_.saving)->Running()) {
           Report(kSaving);

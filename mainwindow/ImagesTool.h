@@ -33,8 +33,8 @@
 #include <vector>
 
 #include "analysis/PictureChoice.h"
-#include "common/SettingsStore.h"
 #include "hosted/BrowserControl.h"
+#include "mainwindow/Form1Seams.h"
 #include "mainwindow/OpenFileDialog.h"
 #include "mainwindow/PictureGrid.h"
 #include "mainwindow/SaveImagesWindow.h"
@@ -49,7 +49,8 @@ struct ImagesToolParts {
   BrowserControl* gallery = nullptr;  // pane 2: the List view
   OpenFileDialog* dialog = nullptr;
   std::filesystem::path downloadFolder;
-  SettingsStore settings{std::filesystem::path()};
+  // Where the last choices of saving are kept; none are kept without.
+  const Form1Seams* settings = nullptr;
   // The status text.
   std::function<void(const std::string&)> report;
   // Shows an address in the Browser tab.

@@ -50,6 +50,7 @@ constexpr Key kKeys[] = {
     {kCtrl, GDK_KEY_1, Shortcut::kTab1},
     {kCtrl, GDK_KEY_2, Shortcut::kTab2},
     {kCtrl, GDK_KEY_3, Shortcut::kTab3},
+    {kCtrl, GDK_KEY_u, Shortcut::kSourceServed},
 };
 
 // The zoom steps of a desktop browser.

@@ -25,6 +25,7 @@ enum class Shortcut {
   kTab1,           // Ctrl+1, Ctrl+2, Ctrl+3: the three tabs
   kTab2,
   kTab3,
+  kSourceServed,  // Ctrl+U: the Source Code tab's As shown <-> As served
 };
 
 // The shortcut a key with its modifiers stands for; nothing for any other key. Locks (Caps Lock,

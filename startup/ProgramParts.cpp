@@ -51,7 +51,6 @@ Form1Parts MakeMainWindowParts(BrowserEngine& engine, const std::filesystem::pat
   parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
   parts.workFiles = WorkFiles(workFolder);
   parts.firstAddress = std::move(firstAddress);
-  parts.settings = SettingsStore::ForApplication(strProductName);
   if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
     for (int i = 0; i < 3; ++i) {
       BrowserControl* pane = parts.panes[static_cast<std::size_t>(i)].get();

@@ -88,6 +88,14 @@ std::string ProgramWindows::ShowHelpSetting() const {
                                     setting_keys::kShowHelpDefault);
 }
 
+std::string ProgramWindows::GetSetting(std::string_view key, std::string_view defaultValue) const {
+  return parts_.settings.GetSetting(setting_keys::kSettingsSection, key, defaultValue);
+}
+
+void ProgramWindows::SaveSetting(std::string_view key, std::string_view value) const {
+  parts_.settings.SaveSetting(setting_keys::kSettingsSection, key, value);
+}
+
 void ProgramWindows::ShowHelp() {
   if (!help_) {
     help_ = std::make_unique<Form8>(parts_.programFolder / "Help.rtf", parts_.settings);

@@ -59,6 +59,8 @@ class ProgramWindows : public Form1Seams {
   // Form1Seams
   void SkinWindow(Gtk::Window& window) override;
   std::string ShowHelpSetting() const override;
+  std::string GetSetting(std::string_view key, std::string_view defaultValue) const override;
+  void SaveSetting(std::string_view key, std::string_view value) const override;
   void ShowHelp() override;
   void UnloadHelp() override;
   void ShowWebsite() override;

@@ -140,7 +140,8 @@ TEST_F(PictureRecordTest, KnowsEveryPictureOfATwoOriginSiteByKindTypeSizeAndByte
   // The late picture joins, and its frame's report of what asked for it follows.
   ASSERT_TRUE(RunUntil(
       [&] {
-        const LoadedPicture* late = Find(control.LoadedPictures(), server.Url("/late.png"));
+        const std::vector<LoadedPicture> now = control.LoadedPictures();
+        const LoadedPicture* late = Find(now, server.Url("/late.png"));
         return late && late->kind != ImageKind::Loaded;
       },
       "the picture a script adds later"));

@@ -24,6 +24,7 @@
 #include "skin/modSkin.h"
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/MemorySettings.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TempFolder.h"
 
@@ -134,7 +135,7 @@ class Form1EndToEnd : public ::testing::Test {
     dialog_ = dialog.get();
     parts.fileDialog = std::move(dialog);
     parts.downloadFolder = downloads_.path();
-    parts.settings = SettingsStore(settings_.path() / "settings.ini");
+    parts.seams = &settings_;
     form_ = std::make_unique<Form1>(std::move(parts));
     for (int i = 0; i < 3; ++i) {
       panes_[i]->DownloadComplete.connect([this, i] { ++finished_[i]; });
@@ -175,7 +176,7 @@ class Form1EndToEnd : public ::testing::Test {
 
   LoopbackServer server_;
   testing::TempFolder downloads_;
-  testing::TempFolder settings_;
+  testing::MemorySettings settings_;  // the window's choices, kept for the run
   FolderDialog* dialog_ = nullptr;
   std::unique_ptr<Form1> form_;
   std::array<WebKitBrowserControl*, 3> panes_{};

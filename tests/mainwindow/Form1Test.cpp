@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,7 +46,16 @@ class RecordingSeams : public Form1Seams {
     return toolsDone;
   }
 
+  std::string GetSetting(std::string_view key, std::string_view defaultValue) const override {
+    const auto found = settings.find(std::string(key));
+    return found == settings.end() ? std::string(defaultValue) : found->second;
+  }
+  void SaveSetting(std::string_view key, std::string_view value) const override {
+    settings[std::string(key)] = std::string(value);
+  }
+
   std::string showHelp = "1";
+  mutable std::map<std::string, std::string> settings;
   bool toolsDone = true;
   std::vector<std::string> calls;
 };
@@ -551,6 +561,40 @@ TEST_F(Form1Test, ResizingLaysTheControlsOut) {
   EXPECT_FALSE(form->imagesTool().toolbar.get_visible());
   pane(2).Widget().get_size_request(width, height);
   EXPECT_EQ(height, form->Pixels(layout.pane.height));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The Source Code tab opens with the choices kept in the settings, and keeps each new one.
+TEST_F(Form1Test, TheSourceChoicesAreKeptInTheSettings) {
+  seams.settings = {{"sourceServed", "1"}, {"sourceColours", "1"}};
+  Make();
+  Load();
+  EXPECT_TRUE(form->sourceTool.optServed.get_active());
+  EXPECT_TRUE(form->sourceTool.chkColours.get_active());
+  FakeBrowserControl::Page page{"http://h.example/p.html", "P", "<body><p>late</p></body>", ""};
+  page.served = "<!DOCTYPE html><body><script>add()</script></body>";
+  pane(0).FinishLoad(page);
+  EXPECT_EQ(pane(1).navigations.back(), (work / "served.htm").string());
+  const std::string served = ReadFile(work / "served.htm");
+  EXPECT_NE(served.find("add()"), std::string::npos);
+  EXPECT_EQ(served.find("late"), std::string::npos);
+
+  // Ctrl+U: as shown, still coloured, so not source.htm; the choice is kept.
+  EXPECT_TRUE(form->HandleShortcut(GDK_KEY_u, GDK_CONTROL_MASK));
+  EXPECT_EQ(pane(1).navigations.back(), (work / "shown.htm").string());
+  EXPECT_NE(ReadFile(work / "shown.htm").find("late"), std::string::npos);
+  EXPECT_EQ(seams.settings["sourceServed"], "0");
+  EXPECT_EQ(seams.settings["sourceColours"], "1");
+
+  // Colours off: the default view, today's source.htm.
+  form->sourceTool.chkColours.set_active(false);
+  EXPECT_EQ(pane(1).navigations.back(), (work / "source.htm").string());
+  EXPECT_EQ(seams.settings["sourceColours"], "0");
 }
 
 }  // namespace

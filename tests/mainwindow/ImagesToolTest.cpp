@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "common/SettingsStore.h"
 #include "hosted/Thumbnail.h"
 #include "mainwindow/ImagesTool.h"
 #include "support/FakeBrowserControl.h"
 #include "support/ImagesToolWindow.h"
+#include "support/MemorySettings.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
 
@@ -119,7 +121,7 @@ class ImagesToolTest : public ::testing::Test {
     shown = std::make_unique<testing::ImagesToolWindow>(800, 600, [this](ImagesToolParts& parts) {
       parts.dialog = &dialog;
       parts.downloadFolder = folder.path();
-      parts.settings = SettingsStore(folder / "settings.ini");
+      parts.settings = &settings;
       parts.report = [this](const std::string& text) { reports.push_back(text); };
       parts.open = [this](const std::string& url) { opened.push_back(url); };
     });
@@ -152,6 +154,7 @@ class ImagesToolTest : public ::testing::Test {
 
   TempFolder folder;
   ExportDialog dialog;
+  testing::MemorySettings settings;
   std::unique_ptr<testing::ImagesToolWindow> shown;
   ImagesTool* tool = nullptr;
   FakeBrowserControl* page = nullptr;
@@ -373,9 +376,8 @@ TEST_F(ImagesToolTest, ActionsWorkOnTheSelectionOrElseOnAllShown) {
   EXPECT_EQ(ReadFile(into / "1-1600x900.jpg"), "JPEG");
   EXPECT_FALSE(std::filesystem::exists(staging));
   EXPECT_EQ(shown->saving->Summary(), "Saved 1 of 2 images in " + into.string() + "; 1 failed");
-  EXPECT_EQ(SettingsStore(folder / "settings.ini")
-                .GetSetting(setting_keys::kImagesSection, setting_keys::kImagesNamePattern, ""),
-            "{n}-{w}x{h}");
+  EXPECT_EQ(settings.values[std::string(setting_keys::kImagesNamePattern)], "{n}-{w}x{h}");
+  EXPECT_EQ(settings.values[std::string(setting_keys::kImagesFolderPerPage)], "1");
 }
 
 TEST_F(ImagesToolTest, ThumbnailsAreMadeForWhatIsOnScreenAndNeverFromABomb) {

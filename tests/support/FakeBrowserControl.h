@@ -20,6 +20,9 @@ class FakeBrowserControl : public BrowserControl {
     std::string html;
     std::string base;
     std::vector<ImageElement> images = {};
+    // The main resource as received; `html` when empty.
+    std::string served = {};
+    std::string contentType = {};
   };
 
   FakeBrowserControl() { widget_.show(); }
@@ -70,6 +73,15 @@ class FakeBrowserControl : public BrowserControl {
     calls.push_back(std::string(backwards ? "FindBack " : "Find ") + text);
   }
   void EndFind() override { calls.push_back("EndFind"); }
+
+  // Answers at once with the page shown.
+  void GetServedPage(std::function<void(const ServedPage&)> done) override {
+    calls.push_back("GetServedPage");
+    ServedPage page{current_.url, current_.served.empty() ? current_.html : current_.served,
+                    current_.contentType, ""};
+    if (current_.url.empty()) page.error = "no page is shown";
+    done(page);
+  }
 
   // Saves wait until the test finishes them (FinishSave) or the caller cancels them.
   struct Save {

@@ -1,0 +1,254 @@
+#include "mainwindow/SourceTool.h"
+
+#include <gtkmm/filechooserdialog.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "analysis/ImageCensus.h"
+#include "common/ReplaceFile.h"
+#include "common/SettingsStore.h"
+
+namespace velmora {
+
+namespace {
+
+std::string_view Flag(bool on) {
+  return on ? "1" : "0";
+}
+
+}  // namespace
+
+SourceTool::SourceTool(BrowserControl& page, BrowserControl& sourcePane, const WorkFiles& files)
+    : Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 4),
+      optShown("As shown"),
+      optServed("As served"),
+      chkWrap("Wrap"),
+      chkLineNumbers("Line numbers"),
+      chkColours("Colours"),
+      page_(page),
+      sourcePane_(sourcePane),
+      files_(files) {
+  optShown.set_tooltip_text("The page as its scripts left it (Ctrl+U switches)");
+  optServed.set_tooltip_text("The page as the server sent it (Ctrl+U switches)");
+  chkWrap.set_tooltip_text("Wrap long lines");
+  chkLineNumbers.set_tooltip_text("Number the lines");
+  chkColours.set_tooltip_text("Colour tags, attributes, values and comments");
+  set_border_width(2);
+  for (Gtk::ToggleButton* button :
+       {&optShown, &optServed, &chkWrap, &chkLineNumbers, &chkColours}) {
+    button->set_can_focus(false);
+    pack_start(*button, Gtk::PACK_SHRINK, button == &chkWrap ? 12 : 0);
+    button->signal_toggled().connect([this, button] {
+      if (settingButtons_) return;
+      // The pair acts as one choice: pressing the chosen one again keeps it chosen.
+      if (button == &optShown) optServed.set_active(!optShown.get_active());
+      if (button == &optServed) optShown.set_active(!optServed.get_active());
+      FromButtons();
+    });
+  }
+  ShowButtons();
+  show_all();
+  set_no_show_all(true);
+  hide();
+}
+
+void SourceTool::Attach(Form1Seams& settings, Gtk::Layout& client, StatusBar& status,
+                        std::function<void()> placePanes) {
+  settings_ = &settings;
+  report_ = [&status](const std::string& text) { status.SetPanelText(1, text); };
+  client.put(*this, 0, 0);
+  // After the default handlers: the bar is then visible (or hidden) already.
+  signal_show().connect(placePanes, true);
+  signal_hide().connect(placePanes, true);
+  namespace keys = setting_keys;
+  SourceChoices loaded;
+  loaded.served = settings_->GetSetting(keys::kSourceServed, "0") == "1";
+  loaded.options.wrap = settings_->GetSetting(keys::kSourceWrap, "1") == "1";
+  loaded.options.lineNumbers = settings_->GetSetting(keys::kSourceLineNumbers, "0") == "1";
+  loaded.options.colours = settings_->GetSetting(keys::kSourceColours, "0") == "1";
+  choices_ = loaded;
+  ShowButtons();
+}
+
+void SourceTool::PlaceAbove(Gtk::Layout& client, int left, int& top, int width, int& height) {
+  if (!get_visible()) return;
+  int minimum = 0;
+  int natural = 0;
+  get_preferred_height(minimum, natural);
+  const int barHeight = std::min(natural, height);
+  client.move(*this, left, top);
+  set_size_request(width, barHeight);
+  top += barHeight;
+  height -= barHeight;
+}
+
+void SourceTool::SaveChoices() const {
+  if (settings_ == nullptr) return;
+  namespace keys = setting_keys;
+  settings_->SaveSetting(keys::kSourceServed, Flag(choices_.served));
+  settings_->SaveSetting(keys::kSourceWrap, Flag(choices_.options.wrap));
+  settings_->SaveSetting(keys::kSourceLineNumbers, Flag(choices_.options.lineNumbers));
+  settings_->SaveSetting(keys::kSourceColours, Flag(choices_.options.colours));
+}
+
+void SourceTool::ShowButtons() {
+  settingButtons_ = true;
+  optShown.set_active(!choices_.served);
+  optServed.set_active(choices_.served);
+  chkWrap.set_active(choices_.options.wrap);
+  chkLineNumbers.set_active(choices_.options.lineNumbers);
+  chkColours.set_active(choices_.options.colours);
+  settingButtons_ = false;
+}
+
+void SourceTool::FromButtons() {
+  SourceChoices chosen;
+  chosen.served = optServed.get_active();
+  chosen.options.wrap = chkWrap.get_active();
+  chosen.options.lineNumbers = chkLineNumbers.get_active();
+  chosen.options.colours = chkColours.get_active();
+  SetChoices(chosen);
+}
+
+void SourceTool::SetChoices(const SourceChoices& choices) {
+  const bool changed = choices.served != choices_.served ||
+                       choices.options.wrap != choices_.options.wrap ||
+                       choices.options.lineNumbers != choices_.options.lineNumbers ||
+                       choices.options.colours != choices_.options.colours;
+  choices_ = choices;
+  ShowButtons();
+  if (!changed) return;
+  SaveChoices();
+  ShowView();
+}
+
+void SourceTool::ToggleServed() {
+  SourceChoices toggled = choices_;
+  toggled.served = !toggled.served;
+  SetChoices(toggled);
+}
+
+void SourceTool::PageAnalysed(const std::string& body, const ListPairs& lists,
+                              const std::vector<CensusImage>& census,
+                              const std::filesystem::path& sourceView) {
+  analysed_ = true;
+  body_ = body;
+  lists_ = lists;
+  census_ = census;
+  defaultView_ = sourceView;
+  served_.reset();
+  ++*generation_;
+  ShowView();
+}
+
+void SourceTool::ShowView() {
+  if (!analysed_) return;
+  if (choices_.served) {
+    ShowServedView();
+    return;
+  }
+  if (choices_.options.IsSourceHtm()) {
+    // The analysis wrote it.
+    shownFile_ = defaultView_;
+  } else {
+    const std::error_code failed = WriteShownView(body_, lists_, census_, choices_.options, files_);
+    shownFile_ = files_.PathOf(ShownViewFile(choices_.options));
+    if (failed && report_) {
+      report_("Could not write " + shownFile_.filename().string() + ": " + failed.message());
+      return;
+    }
+  }
+  sourcePane_.Navigate(shownFile_.string());
+}
+
+void SourceTool::ShowServedView() {
+  if (!served_) {
+    // Read once per analysis; the answer shows the view of the choices it finds.
+    const std::weak_ptr<unsigned> generation = generation_;
+    const unsigned asked = *generation_;
+    page_.GetServedPage([this, generation, asked](const BrowserControl::ServedPage& page) {
+      const auto now = generation.lock();
+      if (!now || *now != asked || served_) return;
+      served_ = page;
+      if (choices_.served) ShowServedView();
+    });
+    return;
+  }
+  if (!served_->error.empty() && served_->bytes.empty()) {
+    if (report_) report_("Could not read the page as served: " + served_->error);
+    return;
+  }
+  const std::error_code failed = WriteServedView(served_->bytes, served_->contentType, lists_,
+                                                 census_, choices_.options, files_);
+  shownFile_ = files_.PathOf("served.htm");
+  if (failed) {
+    if (report_) report_("Could not write served.htm: " + failed.message());
+    return;
+  }
+  sourcePane_.Navigate(shownFile_.string());
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+void SourceTool::AddSaveItem(Gtk::Menu& menu, int position) {
+  mnuSaveSource.set_label("Save Source As\u2026");
+  mnuSaveSource.set_use_underline(false);
+  menu.insert(mnuSaveSource, position);
+  mnuSaveSource.signal_activate().connect([this] { SaveSource(); });
+}
+
+void SourceTool::SaveSource() {
+  if (!analysed_) {
+    if (report_) report_("There is no page to save the source of");
+    return;
+  }
+  if (choices_.served && !served_) {
+    // The bytes come first; the save follows them.
+    const std::weak_ptr<unsigned> generation = generation_;
+    const unsigned asked = *generation_;
+    page_.GetServedPage([this, generation, asked](const BrowserControl::ServedPage& page) {
+      const auto now = generation.lock();
+      if (!now || *now != asked) return;
+      if (!served_) served_ = page;
+      SaveSource();
+    });
+    return;
+  }
+  if (choices_.served && served_->bytes.empty() && !served_->error.empty()) {
+    if (report_) report_("Could not read the page as served: " + served_->error);
+    return;
+  }
+  std::string name = "source.html";
+  if (served_ && !served_->url.empty()) {
+    const std::string last = ImageFileName(served_->url);
+    if (!last.empty()) name = last;
+  }
+  if (!askSaveFile) {
+    askSaveFile = [this](const std::string& proposed) -> std::optional<std::filesystem::path> {
+      Gtk::FileChooserDialog dialog("Save Source As", Gtk::FILE_CHOOSER_ACTION_SAVE);
+      if (auto* top = dynamic_cast<Gtk::Window*>(get_toplevel())) dialog.set_transient_for(*top);
+      dialog.add_button("_Cancel", Gtk::RESPONSE_CANCEL);
+      dialog.add_button("_Save", Gtk::RESPONSE_ACCEPT);
+      dialog.set_do_overwrite_confirmation(true);
+      dialog.set_current_name(proposed);
+      if (dialog.run() != Gtk::RESPONSE_ACCEPT) return std::nullopt;
+      return std::filesystem::path(dialog.get_filename());
+    };
+  }
+  const auto file = askSaveFile(name);
+  if (!file) return;
+  WriteSource(*file, choices_.served ? std::string_view(served_->bytes) : std::string_view(body_));
+}
+
+void SourceTool::WriteSource(const std::filesystem::path& file, std::string_view text) {
+  const std::error_code failed = ReplaceFile(file, text);
+  if (report_) {
+    report_(failed ? "Could not save " + file.filename().string() + ": " + failed.message()
+                   : "Saved " + file.filename().string());
+  }
+}
+
+}  // namespace velmora
