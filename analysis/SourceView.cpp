@@ -28,14 +28,62 @@ std::size_t NextEscaped(std::string_view text, std::size_t i) noexcept {
   return i;
 }
 
-void AppendEscaped(TextSink& out, std::string_view text) {
+// Where the view in blocks ends a block: after every `every`-th "<BR>" of the page's text, once
+// more of the view follows (a view never ends with an empty block).
+struct BlockBreaks {
+  std::size_t every = 0;
+  std::size_t lineBreaks = 0;
+  bool due = false;
+};
+
+constexpr std::string_view kBlockStyle =
+    "<style>div.k{content-visibility:auto;contain-intrinsic-height:auto 100em}</style>";
+constexpr std::string_view kBlockOpen = "<div class=k>";
+constexpr std::string_view kBlockClose = "</div>";
+
+void EndBlockIfDue(TextSink& out, BlockBreaks* blocks) {
+  if (!blocks || !blocks->due) return;
+  out.Append(kBlockClose);
+  out.Append(kBlockOpen);
+  blocks->due = false;
+}
+
+// `blocks`: the text's line breaks end blocks (none inside a link).
+void AppendEscaped(TextSink& out, std::string_view text, BlockBreaks* blocks = nullptr) {
+  if (text.empty()) return;
+  EndBlockIfDue(out, blocks);
   std::size_t run = 0;  // start of the run of characters copied as they are
   for (std::size_t i = NextEscaped(text, 0); i < text.size(); i = NextEscaped(text, run)) {
+    if (i > run) EndBlockIfDue(out, blocks);
     out.Append(text.substr(run, i - run));
-    out.Append(text[i] == '<' ? std::string_view("&lt;") : std::string_view("<BR>"));
     run = i + 1;
+    EndBlockIfDue(out, blocks);
+    if (text[i] == '<') {
+      out.Append("&lt;");
+      continue;
+    }
+    out.Append("<BR>");
+    if (blocks && ++blocks->lineBreaks % blocks->every == 0) blocks->due = true;
   }
+  if (run < text.size()) EndBlockIfDue(out, blocks);
   out.Append(text.substr(run));
+}
+
+void WriteLinkedSource(std::string_view source, const ListPairs& lists,
+                       const std::vector<CensusImage>& census, TextSink& out, BlockBreaks* blocks) {
+  const PictureNameLinks links(lists, census);
+  std::size_t done = 0;
+  for (const PictureNameLinks::Place& place : links.Places(source)) {
+    AppendEscaped(out, source.substr(done, place.begin - done), blocks);
+    EndBlockIfDue(out, blocks);
+    out.Append("<a href='");
+    out.Append(links.Href(place.id));
+    out.Append("'>");
+    AppendEscaped(out, links.Name(place.id));
+    out.Append("</a>");
+    done = place.end;
+  }
+  AppendEscaped(out, source.substr(done), blocks);
 }
 
 }  // namespace
@@ -48,18 +96,21 @@ std::string EscapeSourceForView(std::string_view source) {
 
 void WriteSourceView(std::string_view source, const ListPairs& lists,
                      const std::vector<CensusImage>& census, TextSink& out) {
-  const PictureNameLinks links(lists, census);
-  std::size_t done = 0;
-  for (const PictureNameLinks::Place& place : links.Places(source)) {
-    AppendEscaped(out, source.substr(done, place.begin - done));
-    out.Append("<a href='");
-    out.Append(links.Href(place.id));
-    out.Append("'>");
-    AppendEscaped(out, links.Name(place.id));
-    out.Append("</a>");
-    done = place.end;
-  }
-  AppendEscaped(out, source.substr(done));
+  WriteLinkedSource(source, lists, census, out, nullptr);
+}
+
+void WriteSourceViewInBlocks(std::string_view source, const ListPairs& lists,
+                             const std::vector<CensusImage>& census, TextSink& out,
+                             std::size_t linesPerBlock) {
+  BlockBreaks blocks{linesPerBlock == 0 ? 1 : linesPerBlock, 0};
+  out.Append(kBlockStyle);
+  out.Append(kBlockOpen);
+  WriteLinkedSource(source, lists, census, out, &blocks);
+  out.Append(kBlockClose);
+}
+
+bool IsLargeSource(std::string_view source) noexcept {
+  return source.size() > kLargeSourceBytes;
 }
 
 std::string BuildSourceView(std::string_view source, const ListPairs& lists,

@@ -2,6 +2,7 @@
 // is a link to its image.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,5 +29,20 @@ void WriteSourceView(std::string_view source, const ListPairs& lists,
                      const std::vector<CensusImage>& census, TextSink& out);
 std::string BuildSourceView(std::string_view source, const ListPairs& lists,
                             const std::vector<CensusImage>& census = {});
+
+// The source view of a large page, for the pane to show in its place: the same markup, with a
+// style first and the markup cut into blocks ("<div class=k>" ... "</div>") after every
+// `linesPerBlock`-th "<BR>" outside a link. The engine lays out and paints a block only when it
+// comes into sight, so a page of many megabytes shows at once; a block break falls where a line
+// break is, so the view shows and copies the same text as the source view. Removing the style and
+// the block markup gives the source view's bytes.
+inline constexpr std::size_t kSourceBlockLines = 64;
+void WriteSourceViewInBlocks(std::string_view source, const ListPairs& lists,
+                             const std::vector<CensusImage>& census, TextSink& out,
+                             std::size_t linesPerBlock = kSourceBlockLines);
+
+// Pages larger than this show in the source view in blocks.
+inline constexpr std::size_t kLargeSourceBytes = 256 * 1024;
+bool IsLargeSource(std::string_view source) noexcept;
 
 }  // namespace velmora

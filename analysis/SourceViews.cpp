@@ -21,6 +21,13 @@ extern const char kSourceViewStyle[];
 
 namespace {
 
+// The lines come in blocks of kBlockLines, which the engine lays out and paints only when they
+// come into sight (see source-view.css). A line of more than kLongLineBytes that is not wrapped
+// comes in pieces of about kPieceBytes, for the same reason.
+constexpr std::size_t kBlockLines = 100;
+constexpr std::size_t kLongLineBytes = 4096;
+constexpr std::size_t kPieceBytes = 1024;
+
 constexpr std::string_view kHead =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
     // The views hold no script; should one ever slip in, it may not run.
@@ -210,7 +217,8 @@ class ViewWriter {
       out_.Append(" class=\"n\"");
     }
     out_.Append(">");
-    OpenLine();
+    splitsLongLines_ = !options.wrap;
+    OpenLine(0);
   }
 
   // Writes text_[begin, end) painted `paint`, in links where the names are, ending lines where the
@@ -230,32 +238,69 @@ class ViewWriter {
           stop = std::min(stop, place.begin);
         }
       }
+      if (inPiece_) {
+        if (pieceBytes_ >= kPieceBytes && CanEndPieceAt(pos)) {
+          Open(Paint::Text, kNoLink);
+          out_.Append("</span>");
+          out_.Append(kPieceOpen);
+          pieceBytes_ = 0;
+        }
+        stop = std::min(stop, pos + (pieceBytes_ < kPieceBytes ? kPieceBytes - pieceBytes_ : 1));
+      }
       Open(paint, link);
       bool lineEnded = false;
+      const std::size_t from = pos;
       pos = WriteText(pos, stop, lineEnded);
+      pieceBytes_ += pos - from;
       if (lineEnded) {
-        Open(Paint::Text, kNoLink);
-        out_.Append("</div>");
-        OpenLine();
+        CloseLine();
+        OpenLine(pos);
       }
     }
   }
 
   void End() {
-    Open(Paint::Text, kNoLink);
+    CloseLine();
     out_.Append("</div></body></html>");
   }
 
  private:
   static constexpr std::size_t kNoLink = static_cast<std::size_t>(-1);
+  static constexpr std::string_view kPieceOpen = "<span class=\"p\">";
 
-  void OpenLine() {
+  // A piece may end before a character, not inside one, nor before the LF of a line's end.
+  bool CanEndPieceAt(std::size_t pos) const noexcept {
+    const auto c = static_cast<unsigned char>(text_[pos]);
+    return (c & 0xC0) != 0x80 && c != '\n';
+  }
+
+  // Opens the line that starts at `pos`: a new block every kBlockLines lines, and, when long
+  // lines are split, the line's first piece if it is long.
+  void OpenLine(std::size_t pos) {
+    if (line_ % kBlockLines == 0) {
+      if (line_ > 0) out_.Append("</div>");
+      out_.Append("<div class=\"k\">");
+    }
     ++line_;
     char number[24];
     const auto result = std::to_chars(number, number + sizeof number, line_);
     out_.Append("<div id=\"");
     out_.Append(std::string_view(number, static_cast<std::size_t>(result.ptr - number)));
     out_.Append("\">");
+    const std::string_view ahead =
+        text_.substr(0, std::min(text_.size(), pos + kLongLineBytes + 1));
+    inPiece_ = splitsLongLines_ && text::FindLineBreak(ahead, pos) - pos > kLongLineBytes;
+    if (inPiece_) {
+      out_.Append(kPieceOpen);
+      pieceBytes_ = 0;
+    }
+  }
+
+  void CloseLine() {
+    Open(Paint::Text, kNoLink);
+    if (inPiece_) out_.Append("</span>");
+    inPiece_ = false;
+    out_.Append("</div>");
   }
 
   // Closes what is open unless it is what comes next, and opens what comes next: the span outside,
@@ -327,6 +372,9 @@ class ViewWriter {
   Paint open_ = Paint::Text;        // the span open now (Text: none)
   std::size_t openLink_ = kNoLink;  // the place whose link is open now
   std::size_t line_ = 0;
+  bool splitsLongLines_ = false;  // lines are not wrapped: long ones are written in pieces
+  bool inPiece_ = false;          // the line is long and a piece of it is open
+  std::size_t pieceBytes_ = 0;    // the page's bytes written in the open piece
 };
 
 }  // namespace

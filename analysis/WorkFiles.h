@@ -25,6 +25,9 @@ inline constexpr std::string_view kGallery = "imagepage.html";
 // for them; neither created at start nor emptied after an analysis.
 inline constexpr std::string_view kShownView = "shown.htm";
 inline constexpr std::string_view kServedView = "served.htm";
+// What the Source Code tab shows in place of "source.htm" for a large page: the same view in
+// blocks (analysis/SourceView.h). "source.htm" is written as always.
+inline constexpr std::string_view kSourceBlocks = "source-blocks.htm";
 
 // The order in which a missing work file is created when the browser starts.
 inline constexpr std::array<std::string_view, 6> kCreationOrder{

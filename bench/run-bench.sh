@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures a Release build in build-bench/ with the benchmarks on, builds a benchmark program
-# and runs it. Usage: run-bench.sh [page-read|choice|record|grid] [ARGS...]
+# and runs it. Usage: run-bench.sh [page-read|choice|record|grid|display] [ARGS...]
 #   (default)  the analysis benchmarks (e.g. --benchmark_filter=10MB)
 #   page-read  the page read in the real engine with and without the image census, on a virtual
 #              display
@@ -9,6 +9,8 @@
 #              memory for 10,000 pictures, on a virtual display
 #   grid       the Images tool's grid of 1,000 pictures: filter and order changes, its memory, on
 #              a virtual display
+#   display    the Source Code pane showing the views of a 10 MB page and of a 5 MB line, on a
+#              virtual display (ARGS: further HTML files to time; "--files F..." those alone)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
@@ -25,6 +27,10 @@ elif [[ ${1:-} == record ]]; then
 elif [[ ${1:-} == choice ]]; then
   shift
   program=velmora_choice_bench
+elif [[ ${1:-} == display ]]; then
+  shift
+  program=velmora_display_bench
+  run=(xvfb-run -a -s "-screen 0 1280x1024x24")
 elif [[ ${1:-} == grid ]]; then
   shift
   program=velmora_grid_bench

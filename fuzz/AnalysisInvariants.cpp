@@ -25,6 +25,7 @@
 #include "analysis/HtmlText.h"
 #include "analysis/LoadedPictures.h"
 #include "analysis/ServedText.h"
+#include "analysis/SourceView.h"
 #include "analysis/SourceViews.h"
 #include "analysis/TextSearch.h"
 #include "analysis/UrlHelpers.h"
@@ -661,6 +662,9 @@ std::string CheckGeneratedView(const std::string& name, std::string_view view,
   bool lastLineEnded = true;  // the line before ended with a line break
   std::size_t lineStart = 0;
   bool inSpan = false;
+  bool inPiece = false;              // a piece of a long line
+  std::optional<std::size_t> block;  // the lines of the block open now
+  std::vector<std::size_t> blocks;   // the lines of each block closed
   std::optional<std::string> link;
   std::size_t linkStart = 0;
   for (std::size_t i = 0; i < body.size();) {
@@ -687,8 +691,14 @@ std::string CheckGeneratedView(const std::string& name, std::string_view view,
       ++i;
       continue;
     }
-    if (rest.starts_with("<div id=\"")) {
+    if (rest.starts_with("<div class=\"k\">")) {
+      if (inLine || block) return name + " opens a block inside a line or block" + at(i);
+      block = 0;
+      i += 15;
+    } else if (rest.starts_with("<div id=\"")) {
       if (inLine) return name + " opens a line inside a line" + at(i);
+      if (!block) return name + " has a line outside its blocks" + at(i);
+      ++*block;
       if (!lastLineEnded) return name + " starts a line after one without a line break" + at(i);
       const std::size_t close = rest.find("\">");
       if (close == std::string_view::npos || rest.substr(9, close - 9) != LineAnchor(lines + 1)) {
@@ -698,8 +708,15 @@ std::string CheckGeneratedView(const std::string& name, std::string_view view,
       inLine = true;
       lineStart = copied.size();
       i += close + 2;
+    } else if (rest.starts_with("</div>") && !inLine && block) {
+      if (*block == 0) return name + " has a block without lines" + at(i);
+      blocks.push_back(*block);
+      block.reset();
+      i += 6;
     } else if (rest.starts_with("</div>")) {
-      if (!inLine || inSpan || link) return name + " closes a line that is not open alone" + at(i);
+      if (!inLine || inSpan || inPiece || link) {
+        return name + " closes a line that is not open alone" + at(i);
+      }
       const std::string_view line = std::string_view(copied).substr(lineStart);
       const std::size_t lineBreak = text::FindLineBreak(line, 0);
       lastLineEnded = lineBreak < line.size();
@@ -708,6 +725,17 @@ std::string CheckGeneratedView(const std::string& name, std::string_view view,
       }
       inLine = false;
       i += 6;
+    } else if (rest.starts_with("<span class=\"p\">")) {
+      if (options.wrap) return name + " cuts a wrapped line in pieces" + at(i);
+      if (!inLine || inSpan || inPiece || link) {
+        return name + " opens a piece of a line inside a piece, span or link" + at(i);
+      }
+      inPiece = true;
+      i += 16;
+    } else if (rest.starts_with("</span>") && !inSpan && inPiece) {
+      if (link) return name + " closes a piece of a line inside a link" + at(i);
+      inPiece = false;
+      i += 7;
     } else if (rest.starts_with("<span class=\"")) {
       if (!options.colours) return name + " colours text although colours are off" + at(i);
       if (!inLine || inSpan || link) return name + " opens a span inside a span or link" + at(i);
@@ -750,7 +778,11 @@ std::string CheckGeneratedView(const std::string& name, std::string_view view,
       return name + " holds markup that the views do not write" + at(i);
     }
   }
-  if (inLine) return name + " ends inside a line";
+  if (inLine || block) return name + " ends inside a line or block";
+  for (std::size_t b = 0; b + 1 < blocks.size(); ++b) {
+    if (blocks[b] != blocks[0]) return name + " has blocks of different numbers of lines";
+  }
+  if (blocks.size() > 1 && blocks.back() > blocks[0]) return name + " ends with a larger block";
   if (lines == 0) return name + " has no line";
   if (lastLineEnded) return name + " ends with a line break and no line after it";
   if (copied != text) {
@@ -790,6 +822,51 @@ std::string CheckServedText(const ServedText& served, std::string_view bytes) {
   return {};
 }
 
+// The source view in blocks of a few lines: its markup without the style and the blocks is
+// source.htm's, and every block holds the same number of line breaks, a block ending right after
+// one.
+std::string CheckSourceBlocks(const std::string& bodyHtml, const AnalysisRun& run,
+                              std::string_view sourceRecord) {
+  constexpr std::string_view kOpen = "<div class=k>";
+  constexpr std::string_view kClose = "</div>";
+  constexpr std::size_t kLines = 2;
+  StringSink sink;
+  const std::string text =
+      html::IsWellFormedUtf8(bodyHtml) ? bodyHtml : html::WellFormedUtf8(bodyHtml);
+  WriteSourceViewInBlocks(text, run.lists, run.census, sink, kLines);
+  const std::string view = sink.Take();
+  const std::size_t first = view.find(kOpen);
+  if (first == std::string::npos || !view.starts_with("<style>") ||
+      view.substr(0, first).find("</style>") == std::string::npos || !view.ends_with(kClose)) {
+    return "the source view in blocks does not start with its style and a block and end with one";
+  }
+  std::string stripped;
+  std::size_t at = first + kOpen.size();
+  const std::string_view separator = "</div><div class=k>";
+  for (;;) {
+    const std::size_t cut = view.find(separator, at);
+    const std::size_t end = cut == std::string::npos ? view.size() - kClose.size() : cut;
+    const std::string_view block = std::string_view(view).substr(at, end - at);
+    stripped += block;
+    if (cut == std::string::npos) break;
+    std::size_t breaks = 0;
+    for (std::size_t b = block.find("<BR>"); b != std::string::npos;
+         b = block.find("<BR>", b + 4)) {
+      ++breaks;
+    }
+    if (breaks != kLines || !block.ends_with("<BR>")) {
+      return "the source view in blocks ends a block elsewhere than after every second line "
+             "break: " +
+             Quoted(block.substr(block.size() > 40 ? block.size() - 40 : 0));
+    }
+    at = cut + separator.size();
+  }
+  if (stripped != sourceRecord) {
+    return "the source view in blocks without its blocks is not source.htm";
+  }
+  return {};
+}
+
 // Every view of the page: as shown with each of the options ("source.htm" for the default), and
 // as served (the page's bytes, with the charset the transport named), written as work files too.
 std::string CheckViews(const AnalysisRun& run, const std::string& bodyHtml,
@@ -808,6 +885,7 @@ std::string CheckViews(const AnalysisRun& run, const std::string& bodyHtml,
     const std::string shown = shownSink.Take();
     if (options.IsSourceHtm()) {
       if (shown != sourceRecord) return "the default view as shown is not source.htm";
+      if (std::string e = CheckSourceBlocks(bodyHtml, run, sourceRecord); !e.empty()) return e;
       continue;
     }
     std::vector<LinkRange> links;

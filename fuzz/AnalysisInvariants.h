@@ -24,10 +24,13 @@ namespace velmora {
 //  - the other views of the source (analysis/SourceViews.h), of the body as shown with every
 //    choice of options and of the body's bytes as served with `servedCharset`: the default one
 //    is source.htm; each other is valid UTF-8, its head the program's own, its body nothing but
-//    numbered lines, colour spans and links to recorded names, nested as written, every "&",
+//    numbered lines in blocks of equal size, colour spans, pieces of unwrapped lines and links to
+//    recorded names, nested as written, every "&",
 //    "<" and ">" of the page escaped; its lines are the page's lines, and its text with the
 //    markup taken out and the references decoded is the page's text; its links, pieces joined,
 //    stand where source.htm's do; "served.htm" and "shown.htm" are such views and CR LF;
+//  - the source view in blocks is source.htm with a style first and a block ended after every
+//    few line breaks;
 //  - the served text is valid UTF-8 without NUL, and the bytes themselves when they are valid
 //    UTF-8 and nothing names another encoding.
 // Returns an empty string when all hold, else a message naming the first one broken.

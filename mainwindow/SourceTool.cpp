@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "analysis/ImageCensus.h"
+#include "analysis/SourceView.h"
 #include "common/ReplaceFile.h"
 #include "common/SettingsStore.h"
 
@@ -148,7 +149,19 @@ void SourceTool::ShowView() {
     ShowServedView();
     return;
   }
-  if (choices_.options.IsSourceHtm()) {
+  if (choices_.options.IsSourceHtm() && IsLargeSource(body_)) {
+    // The analysis wrote "source.htm"; the pane shows the same view in blocks, which the engine
+    // shows at once however long the page.
+    const std::error_code failed = files_.WriteRecord(workfile::kSourceBlocks, [&](TextSink& out) {
+      WriteSourceViewInBlocks(body_, lists_, census_, out);
+    });
+    shownFile_ = files_.PathOf(workfile::kSourceBlocks);
+    if (failed) {
+      if (report_)
+        report_("Could not write " + shownFile_.filename().string() + ": " + failed.message());
+      return;
+    }
+  } else if (choices_.options.IsSourceHtm()) {
     // The analysis wrote it.
     shownFile_ = defaultView_;
   } else {

@@ -53,6 +53,38 @@ TEST(EscapeSourceForView, EscapesOnlyLessThanAndLineBreaks) {
   for (const auto& c : cases) EXPECT_EQ(EscapeSourceForView(c.source), c.expected) << c.source;
 }
 
+TEST(SourceViewInBlocks, TheSourceViewCutAfterEveryFewLineBreaks) {
+  ListPairs lists;
+  lists.Links[kShownImagesPair] = {"http://h/a.gif"};
+  lists.frmList[kShownImagesPair] = {"a.gif"};
+  const struct {
+    std::string source;
+    std::size_t linesPerBlock;
+    std::string blocks;  // after the style
+  } cases[] = {
+      {"", 2, "<div class=k></div>"},
+      {"a\nb\nc", 2, "<div class=k>a<BR>b<BR></div><div class=k>c</div>"},
+      // A view never ends with an empty block.
+      {"a\nb\n", 2, "<div class=k>a<BR>b<BR></div>"},
+      {"a\r\nb", 1, "<div class=k>a<BR></div><div class=k><BR></div><div class=k>b</div>"},
+      {"<p>\n<img src=a.gif>", 1,
+       "<div class=k>&lt;p><BR></div><div class=k>&lt;img src=<a href='http://h/a.gif'>a.gif</a>>"
+       "</div>"},
+      {"x\na.gif", 1,
+       "<div class=k>x<BR></div><div class=k><a href='http://h/a.gif'>a.gif</a></div>"},
+  };
+  for (const auto& c : cases) {
+    StringSink out;
+    WriteSourceViewInBlocks(c.source, lists, {}, out, c.linesPerBlock);
+    const std::string view = out.Take();
+    const std::size_t style = view.find("</style>");
+    ASSERT_TRUE(view.starts_with("<style>") && style != std::string::npos) << view;
+    EXPECT_EQ(view.substr(style + 8), c.blocks) << c.source;
+  }
+  EXPECT_FALSE(IsLargeSource(std::string(kLargeSourceBytes, 'x')));
+  EXPECT_TRUE(IsLargeSource(std::string(kLargeSourceBytes + 1, 'x')));
+}
+
 TEST(BuildSourceView, LinksRecordedNamesInOnePass) {
   const struct {
     std::string name;

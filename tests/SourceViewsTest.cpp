@@ -32,11 +32,12 @@ ListPairs ShownPictures(const std::vector<std::pair<std::string, std::string>>& 
   return lists;
 }
 
-// What stands between the view's body tag and its end.
+// What stands in the view's one block of lines.
 std::string Body(const std::string& view) {
+  constexpr std::string_view kBlock = "<div class=\"k\">";
   const std::size_t body = view.find("<body");
-  const std::size_t start = view.find('>', body) + 1;
-  return view.substr(start, view.rfind("</body></html>") - start);
+  const std::size_t start = view.find(kBlock, body) + kBlock.size();
+  return view.substr(start, view.rfind("</div></body></html>") - start);
 }
 
 TEST(SourceViewPage, ColoursTagsAttributesCommentsAndTheDoctype) {
@@ -110,16 +111,79 @@ TEST(SourceViewPage, TheOptionsChooseTheBodysClassesAndTheSpans) {
     SourceViewOptions options;
     std::string body;
   } cases[] = {
-      {{false, false, false}, "<body><div id=\"1\">&lt;b&gt;</div>"},
+      {{false, false, false}, "<body><div class=\"k\"><div id=\"1\">&lt;b&gt;</div></div>"},
       {{true, false, true},
-       "<body class=\"w\"><div id=\"1\"><span class=\"t\">&lt;b&gt;</span></div>"},
-      {{false, true, false}, "<body class=\"n\"><div id=\"1\">&lt;b&gt;</div>"},
+       "<body class=\"w\"><div class=\"k\"><div id=\"1\"><span "
+       "class=\"t\">&lt;b&gt;</span></div></div>"},
+      {{false, true, false},
+       "<body class=\"n\"><div class=\"k\"><div id=\"1\">&lt;b&gt;</div></div>"},
       {{true, true, true},
-       "<body class=\"w n\"><div id=\"1\"><span class=\"t\">&lt;b&gt;</span></div>"},
+       "<body class=\"w n\"><div class=\"k\"><div id=\"1\"><span "
+       "class=\"t\">&lt;b&gt;</span></div></div>"},
   };
   for (const auto& c : cases) {
     const std::string view = BuildSourceViewPage("<b>", {}, {}, c.options);
     EXPECT_TRUE(view.ends_with(c.body + "</body></html>")) << view;
+  }
+}
+
+// How many times `what` stands in `view`.
+std::size_t Count(std::string_view view, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = view.find(what); at != std::string_view::npos;
+       at = view.find(what, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+std::string Lines(std::size_t count, const std::string& line) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += (i ? "\n" : "") + line;
+  return text;
+}
+
+TEST(SourceViewPage, LinesComeInBlocksAndLongUnwrappedLinesInPieces) {
+  std::string accents;
+  while (accents.size() < 6000) accents += "\xE2\x82\xAC";  // €, three bytes
+  std::string tags;
+  while (tags.size() < 9000) tags += "<td class=\"c\">pic.gif</td>";
+  const struct {
+    std::string name;
+    std::string text;
+    SourceViewOptions options;
+    std::size_t blocks;
+    std::size_t pieces;
+  } cases[] = {
+      {"one line", "x", kPlain, 1, 0},
+      {"100 lines", Lines(100, "x"), kPlain, 1, 0},
+      {"101 lines", Lines(101, "x"), kPlain, 2, 0},
+      {"250 lines", Lines(250, "x"), {true, true, true}, 3, 0},
+      {"a line of 4096 bytes", std::string(4096, 'x'), kPlain, 1, 0},
+      {"a line of 4097 bytes", std::string(4097, 'x'), kPlain, 1, 5},
+      {"a line of 10,000 bytes, wrapped", std::string(10'000, 'x'), {true, false, false}, 1, 0},
+      {"two long lines", Lines(2, std::string(10'000, 'x')), kPlain, 1, 20},
+      {"three-byte characters", accents, kPlain, 1, 6},
+      {"coloured tags and links", tags, {false, true, true}, 1, 9},
+  };
+  const ListPairs lists = ShownPictures({{"http://h/pic.gif", "pic.gif"}});
+  for (const auto& c : cases) {
+    const std::string view = BuildSourceViewPage(c.text, lists, {}, c.options);
+    EXPECT_EQ(Count(view, "<div class=\"k\">"), c.blocks) << c.name;
+    EXPECT_EQ(Count(view, "<span class=\"p\">"), c.pieces) << c.name;
+    // A block starts before lines 1, 101, 201...
+    for (std::size_t block = 0; block < c.blocks; ++block) {
+      EXPECT_NE(view.find("<div class=\"k\"><div id=\"" + LineAnchor(block * 100 + 1) + "\">"),
+                std::string::npos)
+          << c.name << " block " << block;
+    }
+    // Each piece holds whole characters; pieces change nothing of the text.
+    for (std::size_t at = view.find("<span class=\"p\">"); at != std::string::npos;
+         at = view.find("<span class=\"p\">", at + 1)) {
+      const std::size_t from = at + 16;
+      EXPECT_NE(static_cast<unsigned char>(view[from]) & 0xC0, 0x80) << c.name << " at " << at;
+    }
+    EXPECT_EQ(CopiedText(view), c.text) << c.name;
   }
 }
 
