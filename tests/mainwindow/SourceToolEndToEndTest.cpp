@@ -166,9 +166,88 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Document())
       << "the body as the script left it";
 
+  // Numbered and coloured; then as served, coloured, not wrapped.
+  before = finished_[1];
+  form_->sourceTool.SetChoices({false, {true, true, true}});
+  ASSERT_TRUE(WaitForSourcePane(Work("shown.htm"), before));
+  Photograph(*form_, "velmora-source-as-shown-numbered-coloured.png");
+  before = finished_[1];
+  form_->sourceTool.SetChoices({true, {false, false, true}});
+  ASSERT_TRUE(WaitForSourcePane(Work("served.htm"), before));
+  Photograph(*form_, "velmora-source-as-served-coloured-unwrapped.png");
+  form_->sourceTool.SetChoices({});
+
   // The Browser tab has no source toolbar.
   form_->SelectTab(0);
   EXPECT_FALSE(form_->sourceTool.get_visible());
+}
+
+// A line of 60,000 characters.
+std::string LongLine() {
+  std::string line;
+  for (int i = 0; i < 5'000; ++i) line += "<b>bold</b> ";
+  return line;
+}
+
+// A page of `bytes` in lines of markup, with a picture name now and then and a long line.
+std::string LargePage(std::size_t bytes) {
+  std::string page = "<!DOCTYPE html><html><body>\n";
+  for (std::size_t line = 1; page.size() < bytes; ++line) {
+    page += "<p class=\"row\">Line " + std::to_string(line) + " &amp; its   text</p>";
+    if (line % 50 == 0) page += "<img src=\"pic" + std::to_string(line % 7) + ".gif\">";
+    page += "\n";
+    if (line == 100) page += LongLine() + "\n";
+  }
+  return page + "</body></html>\n";
+}
+
+TEST_F(SourceToolEndToEnd, ALargePageShowsInBlocksThatShowAndCopyWhatSourceHtmDoes) {
+  server_.Serve("/large.html", "text/html; charset=utf-8", LargePage(300'000));
+  server_.Serve("/huge.html", "text/html; charset=utf-8", LargePage(10'000'000));
+  form_->SelectTab(1);
+  constexpr const char* kCopyAll =
+      "getSelection().selectAllChildren(document.body); getSelection().toString()";
+
+  int before = finished_[1];
+  form_->txtUrl.set_text(server_.Url("/large.html"));
+  form_->cmdGo_Click();
+  ASSERT_TRUE(WaitForSourcePane(Work("source-blocks.htm"), before));
+  // source.htm is written as always; the pane shows it in blocks.
+  const std::string source = ReadFile(Work("source.htm"));
+  const std::string blocks = ReadFile(Work("source-blocks.htm"));
+  EXPECT_NE(source.find("Line 5000 &amp; its"), std::string::npos);
+  EXPECT_GT(blocks.size(), source.size());
+  const std::string copiedFromBlocks = testing::EvaluateInPage(panes_[1]->View(), kCopyAll);
+  before = finished_[1];
+  panes_[1]->Navigate(Work("source.htm").string());
+  ASSERT_TRUE(WaitForSourcePane(Work("source.htm"), before));
+  const std::string copiedFromSource = testing::EvaluateInPage(panes_[1]->View(), kCopyAll);
+  EXPECT_GT(copiedFromSource.size(), 200'000u);
+  EXPECT_NE(copiedFromSource.find("<p class=\"row\">Line 5000 & its text</p>"), std::string::npos);
+  EXPECT_TRUE(copiedFromBlocks == copiedFromSource)
+      << "the view in blocks copies other text than source.htm: " << copiedFromBlocks.size()
+      << " against " << copiedFromSource.size() << " characters";
+
+  // Not wrapped, the long line comes in pieces that copy as the line.
+  before = finished_[1];
+  form_->sourceTool.SetChoices({false, {false, true, true}});
+  ASSERT_TRUE(WaitForSourcePane(Work("shown.htm"), before));
+  EXPECT_NE(ReadFile(Work("shown.htm")).find("<span class=\"p\">"), std::string::npos);
+  const std::string copiedUnwrapped = testing::EvaluateInPage(panes_[1]->View(), kCopyAll);
+  EXPECT_NE(copiedUnwrapped.find("\n" + LongLine() + "\n"), std::string::npos);
+  EXPECT_NE(copiedUnwrapped.find("<p class=\"row\">Line 5000 &amp; its   text</p>"),
+            std::string::npos);
+  form_->sourceTool.SetChoices({});
+
+  // A page of 10 MB shows, and scrolls.
+  before = finished_[1];
+  form_->txtUrl.set_text(server_.Url("/huge.html"));
+  form_->cmdGo_Click();
+  ASSERT_TRUE(WaitForSourcePane(Work("source-blocks.htm"), before));
+  EXPECT_EQ(testing::EvaluateInPage(panes_[1]->View(), "scrollTo(0, 2000000); String(scrollY > 0)"),
+            "true");
+  EXPECT_EQ(testing::EvaluateInPage(panes_[1]->View(), "scrollTo(0, 0); String(scrollY)"), "0");
+  Photograph(*form_, "velmora-source-10mb.png");
 }
 
 }  // namespace
