@@ -110,10 +110,10 @@ class Bench {
     gtk_widget_set_size_request(pane_, kPaneWidth, kPaneHeight);
     gtk_container_add(GTK_CONTAINER(window_), pane_);
     gtk_widget_show_all(window_);
-    g_signal_connect(source_->View(), "load-changed", G_CALLBACK(+[](WebKitWebView*,
-                                                                     WebKitLoadEvent event,
-                                                                     gpointer self) {
-                       if (event == WEBKIT_LOAD_FINISHED) static_cast<Bench*>(self)->finished_ = true;
+    g_signal_connect(source_->View(), "load-changed",
+                     G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+                       if (event == WEBKIT_LOAD_FINISHED)
+                         static_cast<Bench*>(self)->finished_ = true;
                      }),
                      this);
     Load("about:blank");
@@ -147,8 +147,8 @@ class Bench {
         +[](gpointer data) -> gboolean {
           auto* t = static_cast<Ticker*>(data);
           const Clock::time_point now = Clock::now();
-          *t->longest = std::max(
-              *t->longest, std::chrono::duration<double, std::milli>(now - *t->last).count());
+          *t->longest = std::max(*t->longest,
+                                 std::chrono::duration<double, std::milli>(now - *t->last).count());
           *t->last = now;
           return G_SOURCE_CONTINUE;
         },
@@ -178,8 +178,8 @@ class Bench {
         webkit_web_view_evaluate_javascript(
             source_->View(), "0", -1, "velmora-bench", nullptr, nullptr,
             +[](GObject* view, GAsyncResult* result, gpointer data) {
-              g_autoptr(JSCValue) value =
-                  webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+              g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(
+                  WEBKIT_WEB_VIEW(view), result, nullptr);
               *static_cast<bool*>(data) = false;
             },
             &probing);
@@ -194,9 +194,9 @@ class Bench {
           figures.shown = MsSince(start);
           beforeScroll = screen.pixels;
           scrollAsked = true;
-          webkit_web_view_evaluate_javascript(source_->View(),
-                                              "window.scrollBy(innerWidth / 2, innerHeight / 2); 0", -1,
-                                              "velmora-bench", nullptr, nullptr, nullptr, nullptr);
+          webkit_web_view_evaluate_javascript(
+              source_->View(), "window.scrollBy(innerWidth / 2, innerHeight / 2); 0", -1,
+              "velmora-bench", nullptr, nullptr, nullptr, nullptr);
         } else if (scrollAsked && screen.pixels != beforeScroll) {
           figures.ready = MsSince(start);
         }
@@ -285,9 +285,10 @@ double WriteView(const ViewCase& view, const std::string& text, const std::files
 
 void Print(const Row& row) {
   const Figures& f = row.figures;
-  std::printf("%-40s %6.1f MB  gen %4.0f  shown %6.0f  ready %6.0f  loaded %6.0f  ui %5.0f  web %6.0f",
-              row.label.c_str(), static_cast<double>(row.bytes) / 1e6, row.generate, f.shown,
-              f.ready, f.loaded, f.ui, f.web);
+  std::printf(
+      "%-40s %6.1f MB  gen %4.0f  shown %6.0f  ready %6.0f  loaded %6.0f  ui %5.0f  web %6.0f",
+      row.label.c_str(), static_cast<double>(row.bytes) / 1e6, row.generate, f.shown, f.ready,
+      f.loaded, f.ui, f.web);
   if (row.hasBaseline && row.baseline.ready > 0) {
     std::printf("  (x%.1f of 100 KB: ready %.0f, ui %.0f)", f.ready / row.baseline.ready,
                 row.baseline.ready, row.baseline.ui);
@@ -333,7 +334,8 @@ int main(int argc, char** argv) {
     std::size_t bytes = 0;
     int n = 0;
     for (const ViewCase& view : kViews) {
-      WriteView(view, view.served ? bigServed : bigBody, into / ("view" + std::to_string(n++) + ".htm"), bytes);
+      WriteView(view, view.served ? bigServed : bigBody,
+                into / ("view" + std::to_string(n++) + ".htm"), bytes);
     }
     const velmora::SourceViewOptions off{false, false, false};
     WriteView({"", false, false, off}, oneLine, into / "line.htm", bytes);
