@@ -197,7 +197,8 @@ void Form1::ConnectEvents() {
     pane.StatusTextChange.connect([this, i](const std::string& t) { wb_StatusTextChange(i, t); });
     pane.ProgressChange.connect(
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
-    pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
+    pane.DownloadComplete.connect(
+        [this, i](const SharedSnapshot& page) { wb_DownloadComplete(i, page); });
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
     // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
@@ -375,7 +376,7 @@ void Form1::cmdRefresh_Click(int) {
   SelectTab(0);
   wb(0).Refresh();
   // The document still shown is analysed at once; the reload's completion analyses again.
-  AnalyzePage();
+  AnalyzePage(wb(0).Page());
 }
 
 void Form1::cmdGo_Click() {
@@ -517,8 +518,8 @@ void Form1::wb_ProgressChange(int index, long progress, long progressMax) {
   pb1.set_fraction(std::clamp(value / static_cast<float>(progressMax), 0.0, 1.0));
 }
 
-void Form1::wb_DownloadComplete(int index) {
-  if (index == 0) AnalyzePage();
+void Form1::wb_DownloadComplete(int index, const SharedSnapshot& page) {
+  if (index == 0) AnalyzePage(page);
 }
 
 void Form1::wb_TitleChange(int index, const std::string&) {
@@ -527,17 +528,12 @@ void Form1::wb_TitleChange(int index, const std::string&) {
   set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
 }
 
-bool Form1::AnalyzePage() {
-  BrowserControl& page = wb(0);
-  AnalysisResult views =
-      velmora::AnalyzePage(PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(),
-                                        page.ImageElements(), page.LoadedPictures()},
-                           workFiles_, lists);
+bool Form1::AnalyzePage(const SharedSnapshot& page) {
+  AnalysisResult views = velmora::AnalyzePage(*page, workFiles_, lists);
   census = std::move(views.census);
-  imagesTool_->ShowPage(census, page.Document(), page.LocationURL(), page.BaseURL(),
-                        page.LocationName());
+  imagesTool_->ShowPage(census, page, wb(0).LocationName());
   latePictures_.PageAnalysed();
-  sourceTool.PageAnalysed(page.Document(), lists, census, views.sourceView);
+  sourceTool.PageAnalysed(page, lists, census, views.sourceView);
   wb(2).Navigate(views.gallery.string());
   return true;
 }
