@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <initializer_list>
+#include <iterator>
 
 #include "analysis/GalleryPage.h"
 #include "analysis/UrlHelpers.h"
@@ -204,12 +206,7 @@ void Form1::ConnectEvents() {
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
     pane.Widget().signal_scroll_event().connect(
         [this](GdkEventScroll* event) {
-          double dx = 0, dy = 0;
-          if (event->direction == GDK_SCROLL_UP) dy = -1;
-          if (event->direction == GDK_SCROLL_DOWN) dy = 1;
-          if (event->direction == GDK_SCROLL_SMOOTH)
-            gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy);
-          return HandleZoomScroll(dy, event->state);
+          return HandleZoomScroll(ScrollDeltaY(*event), event->state);
         },
         false);
     pane.FindResult.connect([this, &pane](unsigned matches) { findBar.ShowCount(pane, matches); });
@@ -452,28 +449,12 @@ void Form1::Dress(Gtk::Window& window) {
 }
 
 void Form1::mnuGoItem_Click(int index) {
-  switch (index) {
-    case 0:
-      cmbBack_Click();
-      break;
-    case 1:
-      cmdForward_Click();
-      break;
-    case 2:
-      cmdStop_Click();
-      break;
-    case 3:
-      cmdRefresh_Click(0);
-      break;
-    case 4:
-      cmdBackDir_Click();
-      break;
-    case 5:
-      Command1_Click();
-      break;
-    default:
-      break;
-  }
+  // The items in the order of the row of buttons.
+  const std::function<void()> commands[] = {
+      [this] { cmbBack_Click(); },    [this] { cmdForward_Click(); },
+      [this] { cmdStop_Click(); },    [this] { cmdRefresh_Click(0); },
+      [this] { cmdBackDir_Click(); }, [this] { Command1_Click(); }};
+  if (index >= 0 && index < static_cast<int>(std::size(commands))) commands[index]();
 }
 
 void Form1::mnuViewItem_Click(int index) {
@@ -590,13 +571,9 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
       sourceTool.ToggleServed();
       break;
     case Shortcut::kZoomIn:
-      ZoomActivePane(1);
-      break;
     case Shortcut::kZoomOut:
-      ZoomActivePane(-1);
-      break;
     case Shortcut::kZoomReset:
-      ZoomActivePane(0);
+      ZoomActivePane(*shortcut == Shortcut::kZoomIn ? 1 : *shortcut == Shortcut::kZoomOut ? -1 : 0);
       break;
     case Shortcut::kTab1:
     case Shortcut::kTab2:
