@@ -383,6 +383,10 @@ struct WebKitBrowserControl::Handlers {
       snapshot.baseUrl = ArrayString(value, 1);
       snapshot.imageElements = ParseImageElements(ArrayString(value, 2));
       snapshot.generatedUrls = ParseStringList(ArrayString(value, 3));
+      JSCValue* hidden = jsc_value_object_get_property_at_index(value, 4);
+      if (jsc_value_is_string(hidden))
+        snapshot.hiddenMarkup = TakeString(jsc_value_to_string(hidden));
+      g_object_unref(hidden);
     } else {
       snapshot.failure = error ? error->message : "the page gave no answer";
     }
@@ -662,9 +666,9 @@ void WebKitBrowserControl::FinishPageRead(const PageRead& read, PageSnapshotText
   if (!snapshot.failure.empty()) g_warning("Could not read the page: %s", snapshot.failure.c_str());
   stillLoading_ = read.early;
   if (pictures_) pictures_->NoteGenerated(snapshot.generatedUrls);
-  page_ = std::make_shared<const PageSnapshot>(
-      PageSnapshot{std::move(snapshot.bodyHtml), LocationURL(), std::move(snapshot.baseUrl),
-                   std::move(snapshot.imageElements), LoadedPictures()});
+  page_ = std::make_shared<const PageSnapshot>(PageSnapshot{
+      std::move(snapshot.bodyHtml), LocationURL(), std::move(snapshot.baseUrl),
+      std::move(snapshot.imageElements), std::move(snapshot.hiddenMarkup), LoadedPictures()});
   StatusTextChange.emit(read.early ? kStillLoadingText : kDoneText);
   // Last: a handler may navigate again, or even close the window that owns this control (the
   // handlers share the read, which outlives it).

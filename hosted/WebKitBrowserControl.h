@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ class WebKitBrowserControl : public BrowserControl {
     std::string baseUrl;
     std::vector<ImageElement> imageElements;
     std::vector<std::string> generatedUrls;
+    std::optional<std::string> hiddenMarkup;
     std::string failure;
   };
 
