@@ -130,11 +130,11 @@ void SourceTool::ToggleServed() {
   SetChoices(toggled);
 }
 
-void SourceTool::PageAnalysed(const std::string& body, const ListPairs& lists,
+void SourceTool::PageAnalysed(SharedSnapshot page, const ListPairs& lists,
                               const std::vector<CensusImage>& census,
                               const std::filesystem::path& sourceView) {
   analysed_ = true;
-  body_ = body;
+  read_ = std::move(page);
   lists_ = lists;
   census_ = census;
   defaultView_ = sourceView;
@@ -165,7 +165,8 @@ void SourceTool::ShowView() {
     // The analysis wrote it.
     shownFile_ = defaultView_;
   } else {
-    const std::error_code failed = WriteShownView(body_, lists_, census_, choices_.options, files_);
+    const std::error_code failed =
+        WriteShownView(read_->bodyHtml, lists_, census_, choices_.options, files_);
     shownFile_ = files_.PathOf(ShownViewFile(choices_.options));
     if (failed && report_) {
       report_("Could not write " + shownFile_.filename().string() + ": " + failed.message());
@@ -253,7 +254,8 @@ void SourceTool::SaveSource() {
   }
   const auto file = askSaveFile(name);
   if (!file) return;
-  WriteSource(*file, choices_.served ? std::string_view(served_->bytes) : std::string_view(body_));
+  WriteSource(*file, choices_.served ? std::string_view(served_->bytes)
+                                     : std::string_view(read_->bodyHtml));
 }
 
 void SourceTool::WriteSource(const std::filesystem::path& file, std::string_view text) {

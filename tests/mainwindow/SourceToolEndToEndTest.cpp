@@ -70,7 +70,7 @@ class SourceToolEndToEnd : public ::testing::Test {
     parts.workFiles = WorkFiles(testing::SandboxFolder());
     form_ = std::make_unique<Form1>(std::move(parts));
     for (int i = 0; i < 3; ++i) {
-      panes_[i]->DownloadComplete.connect([this, i] { ++finished_[i]; });
+      panes_[i]->DownloadComplete.connect([this, i](const SharedSnapshot&) { ++finished_[i]; });
     }
     form_->Form_Load();
     form_->show();
@@ -133,7 +133,7 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   EXPECT_NE(served.find("document.createElement('p')"), std::string::npos) << served;
   EXPECT_NE(served.find("Caf\xc3\xa9 menu"), std::string::npos) << "decoded as Latin-1";
   EXPECT_EQ(served.find("fromscript"), std::string::npos) << "not the element the script added";
-  EXPECT_NE(panes_[1]->Document().find("createElement"), std::string::npos);
+  EXPECT_NE(panes_[1]->Page()->bodyHtml.find("createElement"), std::string::npos);
   Photograph(*form_, "velmora-source-as-served.png");
   EXPECT_EQ(server_.RequestCount("/scripted.html"), 1) << "no second request for the page";
 
@@ -163,7 +163,7 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
     return std::optional<std::filesystem::path>(saved.path() / "shown.html");
   };
   form_->sourceTool.SaveSource();
-  EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Document())
+  EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Page()->bodyHtml)
       << "the body as the script left it";
 
   // Numbered and coloured; then as served, coloured, not wrapped.
