@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "analysis/HtmlText.h"
 #include "analysis/ImageCensus.h"
 #include "analysis/SourceView.h"
 #include "common/ReplaceFile.h"
@@ -149,11 +150,17 @@ void SourceTool::ShowView() {
     ShowServedView();
     return;
   }
-  if (choices_.options.IsSourceHtm() && IsLargeSource(body_)) {
+  if (choices_.options.IsSourceHtm() && IsLargeSource(read_->bodyHtml)) {
     // The analysis wrote "source.htm"; the pane shows the same view in blocks, which the engine
-    // shows at once however long the page.
+    // shows at once however long the page. Like "source.htm", it is made from the body made
+    // well-formed.
+    const std::string& body = read_->bodyHtml;
     const std::error_code failed = files_.WriteRecord(workfile::kSourceBlocks, [&](TextSink& out) {
-      WriteSourceViewInBlocks(body_, lists_, census_, out);
+      if (html::IsWellFormedUtf8(body)) {
+        WriteSourceViewInBlocks(body, lists_, census_, out);
+      } else {
+        WriteSourceViewInBlocks(html::WellFormedUtf8(body), lists_, census_, out);
+      }
     });
     shownFile_ = files_.PathOf(workfile::kSourceBlocks);
     if (failed) {
