@@ -6,6 +6,7 @@
 #include <glibmm/main.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
 #include <array>
 #include <filesystem>
@@ -237,6 +238,22 @@ TEST_F(SourceToolEndToEnd, ALargePageShowsInBlocksThatShowAndCopyWhatSourceHtmDo
   EXPECT_NE(copiedUnwrapped.find("\n" + LongLine() + "\n"), std::string::npos);
   EXPECT_NE(copiedUnwrapped.find("<p class=\"row\">Line 5000 &amp; its   text</p>"),
             std::string::npos);
+  // A jump to a line far down the view (the same page: no new load) finds it in its block and
+  // shows it.
+  webkit_web_view_load_uri(panes_[1]->View(),
+                           ("file://" + Work("shown.htm").string() + "#5000").c_str());
+  std::string inSight;
+  for (int tries = 0; tries < 50 && inSight != "true"; ++tries) {
+    bool waited = false;
+    Glib::signal_timeout().connect_once([&waited] { waited = true; }, 100);
+    RunUntil([&waited] { return waited; }, "a moment");
+    inSight = testing::EvaluateInPage(
+        panes_[1]->View(),
+        "(() => { const y = document.getElementById('5000').getBoundingClientRect().top;"
+        " return String(location.hash == '#5000' && scrollY > 0 && y >= 0 && y < innerHeight);"
+        " })()");
+  }
+  EXPECT_EQ(inSight, "true");
   form_->sourceTool.SetChoices({});
 
   // A page of 10 MB shows, and scrolls.
