@@ -411,7 +411,13 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   Gtk::Main::init_gtkmm_internals();
 
   GtkWidget* widget = nullptr;
-  if (relatedTo) {
+  if (relatedTo && scripts == PageScripts::kOff) {
+    // The process of its relative, and a content manager of its own: the scripts that watch a
+    // page's pictures have nothing to watch in the program's own pages.
+    g_autoptr(WebKitUserContentManager) own = webkit_user_content_manager_new();
+    widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relatedTo->view_,
+                                     "user-content-manager", own, nullptr));
+  } else if (relatedTo) {
     widget = webkit_web_view_new_with_related_view(relatedTo->view_);
   } else if (WebKitWebView* warm = engine.TakeWarmView()) {
     if (!engine.WarmUri().empty() && scripts == PageScripts::kOn) {
@@ -433,6 +439,9 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
 
   if (scripts == PageScripts::kOff) {
     WebKitSettings* own = webkit_settings_new();
+    // The program's own pages are written again for every page: an old one kept for going back
+    // would only hold its pictures in memory.
+    webkit_settings_set_enable_page_cache(own, FALSE);
     webkit_web_view_set_settings(view_, own);
     g_object_unref(own);
   }
