@@ -371,6 +371,28 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
   return entries;
 }
 
+std::string ComparableAddress(std::string_view url) {
+  const ReferenceResolver absolute("");
+  return absolute.Resolve(url, false).value_or(std::string(url));
+}
+
+std::optional<std::size_t> EntryWithAddress(const std::vector<PictureEntry>& entries,
+                                            std::string_view url) {
+  const std::string wanted = ComparableAddress(url);
+  const auto has = [&](const std::string& address) {
+    return address == url || ComparableAddress(address) == wanted;
+  };
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const PictureEntry& entry = entries[i];
+    if (has(entry.picture.url) ||
+        std::any_of(entry.others.begin(), entry.others.end(),
+                    [&](const PictureVariant& other) { return has(other.url); })) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 std::string AlsoText(const PictureEntry& entry) {
   std::vector<std::string> parts;
   for (const PictureVariant& other : entry.others) {

@@ -111,6 +111,10 @@ class BrowserControl {
   // Raised when a page is committed (it is now the page shown, titled or not) and each time its
   // title changes.
   sigc::signal<void(const std::string&)> TitleChange;
+  // A link the user opened aside instead of following it: a Ctrl+click or a middle click on it.
+  // While a receiver is connected, the control raises this with the link's address and stays on
+  // its page; without one, such a click is handled as the engine handles it.
+  sigc::signal<void(const std::string& url)> LinkOpenedAside;
   // The number of matches of the text being found; kManyMatches when there are more than
   // kMaxCountedMatches.
   sigc::signal<void(unsigned matches)> FindResult;

@@ -272,9 +272,14 @@ struct WebKitBrowserControl::Handlers {
   }
 
   // A main page the engine cannot show, or one its server marks as an attachment, is saved
-  // instead; every other decision is WebKit's own.
+  // instead; a link opened aside is raised as LinkOpenedAside when someone takes it; every other
+  // decision is WebKit's own.
   static gboolean on_view_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                        WebKitPolicyDecisionType type, gpointer) {
+                                        WebKitPolicyDecisionType type, gpointer data) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ||
+        type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+      return TakeLinkOpenedAside(Self(data), WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
     if (!webkit_response_policy_decision_is_main_frame_main_resource(response)) return FALSE;
@@ -283,6 +288,28 @@ struct WebKitBrowserControl::Handlers {
       return FALSE;
     }
     webkit_policy_decision_download(decision);
+    return TRUE;
+  }
+
+  // A Ctrl+click or a middle click on a link, when the control's owner takes such links: the
+  // pane does not follow it.
+  static gboolean TakeLinkOpenedAside(WebKitBrowserControl& self,
+                                      WebKitNavigationPolicyDecision* decision) {
+    if (self.LinkOpenedAside.empty()) return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(decision);
+    if (webkit_navigation_action_get_navigation_type(action) !=
+        WEBKIT_NAVIGATION_TYPE_LINK_CLICKED) {
+      return FALSE;
+    }
+    const guint button = webkit_navigation_action_get_mouse_button(action);
+    const guint modifiers = webkit_navigation_action_get_modifiers(action);
+    const bool aside = button == GDK_BUTTON_MIDDLE ||
+                       (button == GDK_BUTTON_PRIMARY && (modifiers & GDK_CONTROL_MASK) != 0);
+    if (!aside) return FALSE;
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+    self.LinkOpenedAside.emit(uri != nullptr ? uri : "");
     return TRUE;
   }
 

@@ -317,6 +317,24 @@ void PictureGrid::SelectNone() {
   icons.unselect_all();
 }
 
+std::optional<std::size_t> PictureGrid::PositionOf(std::size_t entry) const {
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].entry == entry) return i;
+  }
+  return std::nullopt;
+}
+
+void PictureGrid::Reveal(std::size_t position) {
+  if (position >= items_.size()) return;
+  bulk_ = true;
+  icons.unselect_all();
+  icons.select_path(PathOf(position));
+  bulk_ = false;
+  anchor_ = position;
+  SetCursor(position, false);
+  CountSelected();
+}
+
 void PictureGrid::Click(std::size_t position, guint modifiers) {
   if (position >= items_.size()) return;
   const guint extend = icons.get_modifier_mask(Gdk::MODIFIER_INTENT_EXTEND_SELECTION);
