@@ -60,8 +60,10 @@ class BrowserControl {
   virtual bool PageStillLoading() const { return false; }
 
   // Find in page, ignoring case and wrapping around at the end: a new text marks its matches and
-  // moves to the first; the same text again moves to the next match (the previous one with
-  // `backwards`). FindResult follows with the number of matches. "" or EndFind clears the marks.
+  // moves to the first, searching from the top of the page when it is the first text since
+  // EndFind (or ever), else on from the match shown (a text typed letter by letter); the same
+  // text again moves to the next match (the previous one with `backwards`). FindResult follows
+  // with the number of matches. "" or EndFind clears the marks.
   virtual void Find(const std::string& text, bool backwards) = 0;
   virtual void EndFind() = 0;
 

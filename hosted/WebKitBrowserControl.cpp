@@ -309,7 +309,11 @@ struct WebKitBrowserControl::Handlers {
     if (!aside) return FALSE;
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
-    self.LinkOpenedAside.emit(uri != nullptr ? uri : "");
+    // Once the engine is done with the click: a receiver may hide this view (another tab).
+    Glib::signal_idle().connect_once([owner = std::weak_ptr<WebKitBrowserControl*>(self.self_),
+                                      url = std::string(uri != nullptr ? uri : "")] {
+      if (const auto control = owner.lock()) (*control)->LinkOpenedAside.emit(url);
+    });
     return TRUE;
   }
 
@@ -589,12 +593,18 @@ void WebKitBrowserControl::Find(const std::string& text, bool backwards) {
     return;
   }
   findText_ = text;
+  if (findFromTop_) {
+    // The engine searches on from the selection (the last match of a search ended, say).
+    webkit_web_view_execute_editing_command(view_, "Unselect");
+    findFromTop_ = false;
+  }
   webkit_find_controller_search(find, text.c_str(), kFindOptions, kMaxCountedMatches);
   webkit_find_controller_count_matches(find, text.c_str(), kFindOptions, kMaxCountedMatches);
 }
 
 void WebKitBrowserControl::EndFind() {
   findText_.clear();
+  findFromTop_ = true;
   webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view_));
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow/ImagesTool.h"
 
+#include <glibmm/main.h>
 #include <gtk/gtk.h>
 #include <gtkmm/clipboard.h>
 #include <gtkmm/cssprovider.h>
@@ -75,7 +76,9 @@ ImagesTool::ImagesTool(ImagesToolParts parts) : grid(*parts.page), parts_(std::m
   ConnectEvents();
 }
 
-ImagesTool::~ImagesTool() = default;
+ImagesTool::~ImagesTool() {
+  showGrid_.disconnect();
+}
 
 void ImagesTool::BuildToolbar() {
   auto css = Gtk::CssProvider::create();
@@ -237,10 +240,7 @@ void ImagesTool::Place(Gtk::Layout& layout, int left, int& top, int width, int& 
 void ImagesTool::FollowTab(int index) {
   imagesTab_ = index == 2;
   toolbar.set_visible(imagesTab_);
-  const bool showGrid = imagesTab_ && view_ == View::Grid;
-  grid.set_visible(showGrid);
-  // In Grid view the grid stands where the Images pane would: no pane shows.
-  if (imagesTab_) parts_.gallery->SetVisible(!showGrid);
+  ShowView(true);
 }
 
 void ImagesTool::SetView(View view) {
@@ -249,9 +249,26 @@ void ImagesTool::SetView(View view) {
   (view == View::Grid ? optGrid : optList).set_active(true);
   settingView_ = false;
   if (imagesTab_) {
-    FollowTab(2);
+    ShowView(false);
     if (view == View::Grid) grid.icons.grab_focus();
   }
+}
+
+void ImagesTool::ShowView(bool tabChanged) {
+  const bool showGrid = imagesTab_ && view_ == View::Grid;
+  // In Grid view the grid stands where the Images pane would: no pane shows.
+  if (imagesTab_) parts_.gallery->SetVisible(!showGrid);
+  showGrid_.disconnect();
+  if (!showGrid || !tabChanged || grid.get_visible()) {
+    grid.set_visible(showGrid);
+    return;
+  }
+  // Once the tab has changed: a grid shown in the same turn as the window changes its panes
+  // was drawn blank.
+  showGrid_ = Glib::signal_idle().connect([this] {
+    grid.set_visible(imagesTab_ && view_ == View::Grid);
+    return false;
+  });
 }
 
 // ---- The page's pictures --------------------------------------------------------------------

@@ -78,7 +78,7 @@ class ImagesTool {
   // shows, and the grid in what is left; `top` and `height` become what is left for the panes.
   void Place(Gtk::Layout& layout, int left, int& top, int width, int& height);
   // The user now looks at the pane of tab `index`: the toolbar shows with the Images tab, and in
-  // Grid view the grid stands in for the pane.
+  // Grid view the grid stands in for the pane (shown once the window has changed its panes).
   void FollowTab(int index);
 
   // A new page was analysed: its census, body markup, address, base address and title. The view
@@ -130,6 +130,8 @@ class ImagesTool {
 
  private:
   void BuildToolbar();
+  // Shows the grid or the Images pane, as the view and the tab ask.
+  void ShowView(bool tabChanged);
   void ConnectEvents();
   // Chooses again with the toolbar's filter and order; `byUser`: the grid becomes the view.
   void Choose(bool byUser);
@@ -149,7 +151,9 @@ class ImagesTool {
   View view_ = View::List;
   bool imagesTab_ = false;
   bool settingView_ = false;
-  bool holdChoice_ = false;  // the toolbar is being set: one choice follows at the end
+  bool holdChoice_ = false;
+  sigc::connection showGrid_;  // the grid shown once the tab has changed  // the toolbar is being
+                               // set: one choice follows at the end
 
   Gtk::Box choose_{Gtk::ORIENTATION_HORIZONTAL, 4};
   Gtk::Box act_{Gtk::ORIENTATION_HORIZONTAL, 4};

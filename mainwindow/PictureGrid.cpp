@@ -331,8 +331,22 @@ void PictureGrid::Reveal(std::size_t position) {
   icons.select_path(PathOf(position));
   bulk_ = false;
   anchor_ = position;
-  SetCursor(position, false);
   CountSelected();
+  revealMap_.disconnect();
+  if (icons.get_mapped()) {
+    SetCursor(position, false);
+    return;
+  }
+  // A view that is not on screen scrolls to nothing it can draw: the cursor and the scroll wait
+  // until it shows, and has laid out what it shows.
+  revealMap_ = icons.signal_map().connect([this, position] {
+    revealMap_.disconnect();
+    Glib::signal_idle().connect_once([self = std::weak_ptr<PictureGrid*>(self_), position] {
+      if (const auto grid = self.lock(); grid && position < (*grid)->items_.size()) {
+        (*grid)->SetCursor(position, false);
+      }
+    });
+  });
 }
 
 void PictureGrid::Click(std::size_t position, guint modifiers) {

@@ -165,6 +165,7 @@ class PictureGrid : public Gtk::ScrolledWindow {
   std::unordered_map<std::string, std::function<void()>> making_;
   bool starting_ = false;
   sigc::connection wantIdle_;
+  sigc::connection revealMap_;  // Reveal of a view not on screen yet
   // Answers for a page before, or after the grid is gone, find this changed or expired.
   std::shared_ptr<PictureGrid*> self_;
   std::uint64_t generation_ = 0;

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -52,17 +54,47 @@ std::string PageOfPictures() {
   return page + "</body></html>\n";
 }
 
-// Saves what the window shows as a PNG in the temporary folder and names it on the output.
-void Photograph(Gtk::Window& window, const std::string& name) {
+// Saves what the window shows on the screen as a PNG in the temporary folder and names it on the
+// output.
+Glib::RefPtr<Gdk::Pixbuf> Photograph(Gtk::Window& window, const std::string& name) {
+  // The pointer out of the way: no tooltip over what is photographed.
+  gdk_device_warp(gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())),
+                  gdk_screen_get_default(), 0, 0);
   bool painted = false;
   Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
   RunUntil([&painted] { return painted; }, "the window to paint");
-  const auto pixbuf =
-      Gdk::Pixbuf::create(window.get_window(), 0, 0, window.get_width(), window.get_height());
-  ASSERT_TRUE(pixbuf);
+  // From the screen, as it shows the window and every window inside it.
+  int x = 0;
+  int y = 0;
+  window.get_window()->get_origin(x, y);
+  const auto pixbuf = Gdk::Pixbuf::create(Gdk::Window::get_default_root_window(), x, y,
+                                          window.get_width(), window.get_height());
+  EXPECT_TRUE(pixbuf);
+  if (!pixbuf) return pixbuf;
   const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
   pixbuf->save(file.string(), "png");
   std::cout << "screenshot: " << file.string() << "\n";
+  return pixbuf;
+}
+
+// True when the middle of the widget (clear of frames and scroll bars) shows one colour only on
+// the photograph of its window: nothing is drawn there.
+bool Blank(const Glib::RefPtr<Gdk::Pixbuf>& photo, Gtk::Widget& widget) {
+  int left = 0;
+  int top = 0;
+  widget.translate_coordinates(*widget.get_toplevel(), 0, 0, left, top);
+  const int width = widget.get_allocated_width();
+  const int height = widget.get_allocated_height();
+  const guint8* pixels = photo->get_pixels();
+  const int stride = photo->get_rowstride();
+  const int channels = photo->get_n_channels();
+  const guint8* first = pixels + (top + height / 4) * stride + (left + width / 4) * channels;
+  for (int y = top + height / 4; y < std::min(top + height * 3 / 4, photo->get_height()); ++y) {
+    for (int x = left + width / 4; x < std::min(left + width * 3 / 4, photo->get_width()); ++x) {
+      if (std::memcmp(pixels + y * stride + x * channels, first, 3) != 0) return false;
+    }
+  }
+  return true;
 }
 
 // Clicks `button` in the view at a point of its own, with `modifiers`, as GDK delivers a click
@@ -70,15 +102,18 @@ void Photograph(Gtk::Window& window, const std::string& name) {
 void ClickAt(Gtk::Widget& view, int x, int y, guint button, guint modifiers) {
   GdkDevice* pointer =
       gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+  // A view with a window of its own takes points of its own; else of its parent's window.
   const auto allocation = view.get_allocation();
+  const int left = view.get_has_window() ? 0 : allocation.get_x();
+  const int top = view.get_has_window() ? 0 : allocation.get_y();
   const guint held = button == GDK_BUTTON_MIDDLE ? GDK_BUTTON2_MASK : GDK_BUTTON1_MASK;
   for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
     GdkEvent* event = gdk_event_new(type);
     event->button.window = GDK_WINDOW(g_object_ref(view.get_window()->gobj()));
     event->button.send_event = FALSE;
     event->button.time = GDK_CURRENT_TIME;
-    event->button.x = allocation.get_x() + x;
-    event->button.y = allocation.get_y() + y;
+    event->button.x = left + x;
+    event->button.y = top + y;
     event->button.button = button;
     event->button.state = modifiers | (type == GDK_BUTTON_RELEASE ? held : 0);
     gdk_event_set_device(event, pointer);
@@ -147,19 +182,35 @@ class PictureLinksEndToEnd : public ::testing::Test {
     return std::nullopt;
   }
 
-  // What the source pane's selection holds, and which of the links with that text holds it
-  // (-1: none).
-  std::string Selection() {
-    return EvaluateInPage(
-        panes_[1]->View(),
-        "(() => { const s = getSelection(); const a = s.anchorNode &&"
-        " s.anchorNode.parentElement && s.anchorNode.parentElement.closest('a');"
-        " const r = s.rangeCount ? s.getRangeAt(0).getBoundingClientRect() : null;"
-        " const seen = r && r.top >= 0 && r.bottom <= innerHeight;"
-        " return s.toString() + ' link ' + [...document.links].filter("
-        "l => l.textContent == s.toString()).indexOf(a) + (seen ? ' seen' : '');"
-        " })()");
+  static void Pause(unsigned milliseconds) {
+    bool later = false;
+    Glib::signal_timeout().connect_once([&later] { later = true; }, milliseconds);
+    RunUntil([&later] { return later; }, "a pause");
   }
+
+  // Asks the page in the source pane until its answer is `wanted` (a page cannot be asked from
+  // inside a wait); the last answer.
+  std::string AskUntil(const std::string& script, const std::string& wanted, const char* what) {
+    std::string answer;
+    for (int tries = 0; tries < 100; ++tries) {
+      answer = EvaluateInPage(panes_[1]->View(), script);
+      if (answer == wanted) return answer;
+      Pause(100);
+    }
+    ADD_FAILURE() << "waited for " << what << ": " << answer;
+    return answer;
+  }
+
+  // What the source pane's selection holds, which of the links with that text holds it (-1:
+  // none), and " seen" when it is in view.
+  static constexpr const char* kSelection =
+      "(() => { const s = getSelection(); const a = s.anchorNode &&"
+      " s.anchorNode.parentElement && s.anchorNode.parentElement.closest('a');"
+      " const r = s.rangeCount ? s.getRangeAt(0).getBoundingClientRect() : null;"
+      " const seen = r && r.top >= 0 && r.bottom <= innerHeight;"
+      " return s.toString() + ' link ' + [...document.links].filter("
+      "l => l.textContent == s.toString()).indexOf(a) + (seen ? ' seen' : '');"
+      " })()";
 
   LoopbackServer server_;
   std::unique_ptr<Form1> form_;
@@ -184,6 +235,10 @@ TEST_F(PictureLinksEndToEnd, ACtrlClickOnAPictureNameSelectsItInTheImagesTab) {
     form_->SelectTab(1);
     const std::optional<std::size_t> entry = EntryNamed(click.name);
     ASSERT_TRUE(entry);
+    // The pane placed below the tab's toolbar, its page laid out for that size.
+    Pause(300);
+    AskUntil("String(innerHeight)", std::to_string(panes_[1]->Widget().get_allocated_height()),
+             "the source pane's final size");
     // The link's centre, scrolled into view: where the user clicks.
     const std::string at = EvaluateInPage(
         panes_[1]->View(),
@@ -211,22 +266,27 @@ TEST_F(PictureLinksEndToEnd, ACtrlClickOnAPictureNameSelectsItInTheImagesTab) {
         },
         "the picture selected in the Images tab"));
     EXPECT_EQ(images.CurrentView(), ImagesTool::View::Grid);
-    EXPECT_TRUE(images.grid.get_visible());
-    EXPECT_EQ(images.grid.Cursor(), images.grid.PositionOf(*entry));
-    // In view: the grid scrolls once it has placed the pictures.
+    // The grid shown, the picture in view with the cursor on it: the grid scrolls once it has
+    // placed the pictures.
     ASSERT_TRUE(RunUntil(
         [&] {
           Gtk::TreeModel::Path first;
           Gtk::TreeModel::Path last;
-          if (!images.grid.LaidOut() || !images.grid.icons.get_visible_range(first, last)) {
+          if (!images.grid.get_visible() || !images.grid.LaidOut() ||
+              !images.grid.icons.get_visible_range(first, last)) {
             return false;
           }
           const int position = static_cast<int>(*images.grid.PositionOf(*entry));
-          return first[0] <= position && position <= last[0];
+          return first[0] <= position && position <= last[0] &&
+                 images.grid.Cursor() == images.grid.PositionOf(*entry);
         },
         "the selected picture in view"));
     EXPECT_EQ(panes_[1]->LocationURL(), SourceUri("source.htm")) << "the source pane stays";
-    if (click.button == GDK_BUTTON_PRIMARY) Photograph(*form_, "velmora-ctrl-click-picture.png");
+    const auto photo =
+        Photograph(*form_, click.button == GDK_BUTTON_PRIMARY ? "velmora-ctrl-click-picture.png"
+                                                              : "velmora-middle-click-picture.png");
+    ASSERT_TRUE(photo);
+    EXPECT_FALSE(Blank(photo, images.grid)) << "the grid draws its pictures";
   }
 
   // A link to something the Images tab does not hold changes nothing and says so.
@@ -249,9 +309,9 @@ TEST_F(PictureLinksEndToEnd, ShowInSourceCodeGoesToTheFirstLineThatNamesThePictu
     form_->SelectTab(2);
     images.ShowInSource(*lighthouse);
     EXPECT_EQ(form_->TabStrip1.get_current_page(), 1);
-    ASSERT_TRUE(RunUntil([&] { return Selection() == "p20.png link 0 seen"; },
-                         "the first p20.png selected"))
-        << Selection();
+    EXPECT_EQ(AskUntil(kSelection, "p20.png link 0 seen", "the first p20.png selected"),
+              "p20.png link 0 seen")
+        << "time " << time;
   }
   Photograph(*form_, "velmora-show-in-source-default.png");
 
