@@ -25,6 +25,7 @@
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/RealPanes.h"
 #include "tests/support/TempFolder.h"
 
 namespace velmora {
@@ -136,20 +137,8 @@ class PictureLinksEndToEnd : public ::testing::Test {
     server_.Serve("/harbour.html", "text/html; charset=utf-8", PageOfPictures());
 
     Form1Parts parts;
-    auto pane0 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine());
-    auto pane1 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine(), pane0.get(),
-                                                        PageScripts::kOff);
-    auto pane2 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine(), pane0.get(),
-                                                        PageScripts::kOff);
-    panes_ = {pane0.get(), pane1.get(), pane2.get()};
-    parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
-    parts.workFiles = WorkFiles(testing::SandboxFolder());
-    form_ = std::make_unique<Form1>(std::move(parts));
-    for (int i = 0; i < 3; ++i) {
-      panes_[i]->DownloadComplete.connect([this, i] { ++finished_[i]; });
-    }
-    form_->Form_Load();
-    form_->show();
+    testing::AddRealPanes(parts, panes_, PageScripts::kOff);
+    form_ = testing::ShowMainWindow(std::move(parts), panes_, finished_);
     ASSERT_TRUE(
         RunUntil([this] { return finished_[0] >= 1 && finished_[1] >= 1 && finished_[2] >= 1; },
                  "the start page and its views"));
