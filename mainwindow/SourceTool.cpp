@@ -252,6 +252,8 @@ bool SourceTool::ShowPicture(const PictureEntry& entry) {
   if (line.line == 0) return say("No line of the source names " + name);
 
   if (selectTab_) selectTab_(kSourceTab);
+  // The keys move on from there; the find's selection shows as the focused pane's.
+  sourcePane_.Widget().grab_focus();
   Pending wanted;
   if (choices_.served || !choices_.options.IsSourceHtm()) {
     wanted.address = FileUri(shownFile_) + "#" + LineAnchor(line.line);
