@@ -58,7 +58,9 @@ AnalysisResult AnalyzePage(const PageSnapshot& page, const WorkFiles& files, Lis
   note(workfile::kCheckImagesClean, ScanImageTags(source, resolver, lists, files));
   note(workfile::kCheckImagesClean, ScanImageLinks(source, resolver, lists, files));
 
-  result.census = TakeCensus(page.liveImages, source, resolver);
+  // One census of the live document: the markup adds what the live read could not see.
+  result.census = TakeCensus(
+      page.liveImages, page.hiddenMarkup ? std::string_view(*page.hiddenMarkup) : source, resolver);
   // The source view links the names the page's elements give; what only the engine names has no
   // place in the page's text.
   std::vector<CensusImage> elementCensus;

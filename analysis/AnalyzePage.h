@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -45,6 +46,10 @@ struct PageSnapshot {
   // The picture elements of the live document, with what the engine knows of them; empty for a
   // saved page, whose census comes from its markup alone.
   std::vector<ImageElement> liveImages = {};
+  // The live read's markup of what its picture elements cannot hold: the <noscript>s and
+  // <template>s. With it, the census tokenises that markup and not the whole body; none for a
+  // saved page (or a read whose census failed), whose census comes from all of its markup.
+  std::optional<std::string> hiddenMarkup = std::nullopt;
   // The pictures the engine loaded for the page, in load order (the browser control's record);
   // empty for a saved page.
   std::vector<LoadedPicture> loadedPictures = {};

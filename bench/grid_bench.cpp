@@ -77,7 +77,10 @@ class Page {
     shown_ = std::make_unique<velmora::testing::ImagesToolWindow>(800, 700);
     tool_ = shown_->tool.get();
     shown_->page.heldBytes = std::move(held_);
-    tool_->ShowPage(census_, "", "https://www.example.com/", "", "Photographs");
+    tool_->ShowPage(census_,
+                    std::make_shared<const velmora::PageSnapshot>(
+                        velmora::PageSnapshot{"", "https://www.example.com/", ""}),
+                    "Photographs");
     tool_->SetView(velmora::ImagesTool::View::Grid);
     Settle(*tool_);
   }

@@ -69,8 +69,8 @@ struct Pane {
   // Seconds from asking for the page until its read; negative when it never came.
   double Load(const std::filesystem::path& file) {
     bool read = false;
-    sigc::connection c =
-        control->DownloadComplete.connect([&] { read = !control->PageStillLoading(); });
+    sigc::connection c = control->DownloadComplete.connect(
+        [&](const velmora::SharedSnapshot&) { read = !control->PageStillLoading(); });
     const auto start = std::chrono::steady_clock::now();
     control->Navigate2(file.string());
     const bool ok = Wait([&] { return read; }, 60);

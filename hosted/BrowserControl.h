@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/AnalyzePage.h"
 #include "analysis/ImageCensus.h"
 #include "analysis/LoadedPictures.h"
 
@@ -17,6 +19,9 @@ class Widget;
 }
 
 namespace velmora {
+
+// A read of a page, shared by all who keep it (it can hold a large body).
+using SharedSnapshot = std::shared_ptr<const PageSnapshot>;
 
 class BrowserControl {
  public:
@@ -38,14 +43,12 @@ class BrowserControl {
   // The URL and the title of the page shown ("" before the first page).
   virtual std::string LocationURL() const = 0;
   virtual std::string LocationName() const = 0;
-  // The body element's outerHTML of the page shown, as read when its load finished; "" when
-  // the page has no HTML body.
-  virtual std::string Document() const = 0;
-  // The document's base URL, read with Document(); "" when unknown.
-  virtual std::string BaseURL() const = 0;
-  // The picture elements of the page shown, read with Document(): what the image census needs
-  // of the live document (the URLs the engine chose, loaded sizes, computed backgrounds).
-  virtual const std::vector<ImageElement>& ImageElements() const = 0;
+  // The page shown as read when its load finished, the object DownloadComplete handed over: the
+  // body element's outerHTML ("" when the page has no HTML body), its address and base URL, the
+  // picture elements of the live document (the URLs the engine chose, loaded sizes, computed
+  // backgrounds) and the pictures the engine had loaded by then. Never null; empty before the
+  // first read, and for a control that does not read its pages.
+  virtual SharedSnapshot Page() const = 0;
   // The pictures the engine has loaded for the page shown so far, in every frame, with their
   // types, sizes and bytes (see hosted/PictureRecord.h); none for a control that keeps no record.
   virtual std::vector<LoadedPicture> LoadedPictures() const { return {}; }
@@ -55,7 +58,7 @@ class BrowserControl {
                          std::function<void(const std::string* bytes)> done) {
     done(nullptr);
   }
-  // True when Document() was read from a page that had not finished loading after a while (a
+  // True when Page() was read from a page that had not finished loading after a while (a
   // picture that never answers); the read of the finished page follows when it finishes.
   virtual bool PageStillLoading() const { return false; }
 
@@ -104,9 +107,9 @@ class BrowserControl {
   sigc::signal<void(const std::string&)> StatusTextChange;
   sigc::signal<void(long progress, long progressMax)> ProgressChange;
   sigc::signal<void()> DownloadBegin;
-  // Raised when a load has finished and Document() holds its page (and once before, when the
-  // page is still loading after a while: see PageStillLoading).
-  sigc::signal<void()> DownloadComplete;
+  // Raised when a load has finished, with the read of its page (and once before, when the page
+  // is still loading after a while: see PageStillLoading).
+  sigc::signal<void(const SharedSnapshot&)> DownloadComplete;
   // Raised when the engine has loaded further pictures for the page shown (often; a receiver
   // that does real work for it waits a little).
   sigc::signal<void()> PicturesLoaded;

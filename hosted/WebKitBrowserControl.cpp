@@ -190,11 +190,11 @@ struct WebKitBrowserControl::Handlers {
           break;
         }
         if (!self.readsPages_) {
-          self.document_.clear();
-          self.baseUrl_.clear();
-          self.imageElements_.clear();
+          self.page_ =
+              std::make_shared<const PageSnapshot>(PageSnapshot{"", self.LocationURL(), ""});
           self.StatusTextChange.emit(kDoneText);
-          self.DownloadComplete.emit();
+          const SharedSnapshot page = self.page_;
+          self.DownloadComplete.emit(page);
           break;
         }
         self.StartPageRead();
@@ -414,6 +414,10 @@ struct WebKitBrowserControl::Handlers {
       snapshot.baseUrl = ArrayString(value, 1);
       snapshot.imageElements = ParseImageElements(ArrayString(value, 2));
       snapshot.generatedUrls = ParseStringList(ArrayString(value, 3));
+      JSCValue* hidden = jsc_value_object_get_property_at_index(value, 4);
+      if (jsc_value_is_string(hidden))
+        snapshot.hiddenMarkup = TakeString(jsc_value_to_string(hidden));
+      g_object_unref(hidden);
     } else {
       snapshot.failure = error ? error->message : "the page gave no answer";
     }
@@ -438,7 +442,13 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
   Gtk::Main::init_gtkmm_internals();
 
   GtkWidget* widget = nullptr;
-  if (relatedTo) {
+  if (relatedTo && scripts == PageScripts::kOff) {
+    // The process of its relative, and a content manager of its own: the scripts that watch a
+    // page's pictures have nothing to watch in the program's own pages.
+    g_autoptr(WebKitUserContentManager) own = webkit_user_content_manager_new();
+    widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", relatedTo->view_,
+                                     "user-content-manager", own, nullptr));
+  } else if (relatedTo) {
     widget = webkit_web_view_new_with_related_view(relatedTo->view_);
   } else if (WebKitWebView* warm = engine.TakeWarmView()) {
     if (!engine.WarmUri().empty() && scripts == PageScripts::kOn) {
@@ -697,14 +707,16 @@ void WebKitBrowserControl::FinishPageRead(const PageRead& read, PageSnapshotText
   g_clear_object(&pendingRead_);
   // A read that failed leaves an empty snapshot: the page shown is not the one read before.
   if (!snapshot.failure.empty()) g_warning("Could not read the page: %s", snapshot.failure.c_str());
-  document_ = std::move(snapshot.bodyHtml);
-  baseUrl_ = std::move(snapshot.baseUrl);
-  imageElements_ = std::move(snapshot.imageElements);
   stillLoading_ = read.early;
   if (pictures_) pictures_->NoteGenerated(snapshot.generatedUrls);
+  page_ = std::make_shared<const PageSnapshot>(PageSnapshot{
+      std::move(snapshot.bodyHtml), LocationURL(), std::move(snapshot.baseUrl),
+      std::move(snapshot.imageElements), std::move(snapshot.hiddenMarkup), LoadedPictures()});
   StatusTextChange.emit(read.early ? kStillLoadingText : kDoneText);
-  // Last: a handler may navigate again, or even close the window that owns this control.
-  DownloadComplete.emit();
+  // Last: a handler may navigate again, or even close the window that owns this control (the
+  // handlers share the read, which outlives it).
+  const SharedSnapshot page = page_;
+  DownloadComplete.emit(page);
 }
 
 std::vector<LoadedPicture> WebKitBrowserControl::LoadedPictures() const {

@@ -1,17 +1,17 @@
 // The browser control on WebKitGTK: one WebKitWebView, owned for the life of the control, whose
 // signals are wired in one place (ConnectSignals) and raised again as the events of
 // BrowserControl. When a page finishes loading, its body is read in a script world of our own
-// (a page script cannot change what we read) and kept as the snapshot behind Document() and
-// BaseURL(); DownloadComplete follows that read. The same read takes the image census of the
-// live document (ImageElements()). A control whose pages run their scripts keeps the engine's
-// record of the page's pictures (LoadedPictures(), PictureRecord), and reads a page that is still
-// loading after a few seconds anyway. A response the engine cannot show, and the context menu's
-// "Save ... As" items, become downloads (DownloadJob) whose progress and outcome go to the
-// status text.
+// (a page script cannot change what we read), with the picture elements of the live document,
+// and handed over with DownloadComplete (and kept: Page()). A control whose pages run their scripts
+// keeps the engine's record of the page's pictures (LoadedPictures(), PictureRecord), and reads a
+// page that is still loading after a few seconds anyway. A response the engine cannot show, and the
+// context menu's "Save ... As" items, become downloads (DownloadJob) whose progress and outcome go
+// to the status text.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,9 +57,7 @@ class WebKitBrowserControl : public BrowserControl {
 
   std::string LocationURL() const override;
   std::string LocationName() const override;
-  std::string Document() const override { return document_; }
-  std::string BaseURL() const override { return baseUrl_; }
-  const std::vector<ImageElement>& ImageElements() const override { return imageElements_; }
+  SharedSnapshot Page() const override { return page_; }
   std::vector<LoadedPicture> LoadedPictures() const override;
   // From the record of pictures (PictureRecord).
   void HeldBytes(const std::string& url,
@@ -96,6 +94,7 @@ class WebKitBrowserControl : public BrowserControl {
     std::string baseUrl;
     std::vector<ImageElement> imageElements;
     std::vector<std::string> generatedUrls;
+    std::optional<std::string> hiddenMarkup;
     std::string failure;
   };
 
@@ -137,12 +136,10 @@ class WebKitBrowserControl : public BrowserControl {
   // Set when the load that is ending became a download.
   bool downloadedInstead_ = false;
 
-  std::string document_;
-  std::string baseUrl_;
-  std::vector<ImageElement> imageElements_;
+  SharedSnapshot page_ = std::make_shared<const PageSnapshot>();
   bool stillLoading_ = false;
   // A control whose pages run no scripts shows the pages the program writes itself: they are
-  // not read (Document() stays empty), their loads only end.
+  // not read (Page() stays empty), their loads only end.
   bool readsPages_ = true;
 
   // The engine's record of the page's pictures; null for a control whose pages run no scripts

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <initializer_list>
+#include <iterator>
 
 #include "analysis/GalleryPage.h"
 #include "analysis/UrlHelpers.h"
@@ -198,18 +200,14 @@ void Form1::ConnectEvents() {
     pane.StatusTextChange.connect([this, i](const std::string& t) { wb_StatusTextChange(i, t); });
     pane.ProgressChange.connect(
         [this, i](long progress, long max) { wb_ProgressChange(i, progress, max); });
-    pane.DownloadComplete.connect([this, i] { wb_DownloadComplete(i); });
+    pane.DownloadComplete.connect(
+        [this, i](const SharedSnapshot& page) { wb_DownloadComplete(i, page); });
     pane.TitleChange.connect([this, i](const std::string& t) { wb_TitleChange(i, t); });
     // Before the page's own handler: Ctrl and the wheel zoom instead of scrolling.
     pane.Widget().add_events(Gdk::SCROLL_MASK | Gdk::SMOOTH_SCROLL_MASK);
     pane.Widget().signal_scroll_event().connect(
         [this](GdkEventScroll* event) {
-          double dx = 0, dy = 0;
-          if (event->direction == GDK_SCROLL_UP) dy = -1;
-          if (event->direction == GDK_SCROLL_DOWN) dy = 1;
-          if (event->direction == GDK_SCROLL_SMOOTH)
-            gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy);
-          return HandleZoomScroll(dy, event->state);
+          return HandleZoomScroll(ScrollDeltaY(*event), event->state);
         },
         false);
     pane.FindResult.connect([this, &pane](unsigned matches) { findBar.ShowCount(pane, matches); });
@@ -376,7 +374,7 @@ void Form1::cmdRefresh_Click(int) {
   SelectTab(0);
   wb(0).Refresh();
   // The document still shown is analysed at once; the reload's completion analyses again.
-  AnalyzePage();
+  AnalyzePage(wb(0).Page());
 }
 
 void Form1::cmdGo_Click() {
@@ -452,28 +450,12 @@ void Form1::Dress(Gtk::Window& window) {
 }
 
 void Form1::mnuGoItem_Click(int index) {
-  switch (index) {
-    case 0:
-      cmbBack_Click();
-      break;
-    case 1:
-      cmdForward_Click();
-      break;
-    case 2:
-      cmdStop_Click();
-      break;
-    case 3:
-      cmdRefresh_Click(0);
-      break;
-    case 4:
-      cmdBackDir_Click();
-      break;
-    case 5:
-      Command1_Click();
-      break;
-    default:
-      break;
-  }
+  // The items in the order of the row of buttons.
+  const std::function<void()> commands[] = {
+      [this] { cmbBack_Click(); },    [this] { cmdForward_Click(); },
+      [this] { cmdStop_Click(); },    [this] { cmdRefresh_Click(0); },
+      [this] { cmdBackDir_Click(); }, [this] { Command1_Click(); }};
+  if (index >= 0 && index < static_cast<int>(std::size(commands))) commands[index]();
 }
 
 void Form1::mnuViewItem_Click(int index) {
@@ -518,8 +500,8 @@ void Form1::wb_ProgressChange(int index, long progress, long progressMax) {
   pb1.set_fraction(std::clamp(value / static_cast<float>(progressMax), 0.0, 1.0));
 }
 
-void Form1::wb_DownloadComplete(int index) {
-  if (index == 0) AnalyzePage();
+void Form1::wb_DownloadComplete(int index, const SharedSnapshot& page) {
+  if (index == 0) AnalyzePage(page);
 }
 
 void Form1::wb_TitleChange(int index, const std::string&) {
@@ -528,17 +510,12 @@ void Form1::wb_TitleChange(int index, const std::string&) {
   set_title(strProductName + " by " + strCompanyName + " - " + wb(0).LocationName());
 }
 
-bool Form1::AnalyzePage() {
-  BrowserControl& page = wb(0);
-  AnalysisResult views =
-      velmora::AnalyzePage(PageSnapshot{page.Document(), page.LocationURL(), page.BaseURL(),
-                                        page.ImageElements(), page.LoadedPictures()},
-                           workFiles_, lists);
+bool Form1::AnalyzePage(const SharedSnapshot& page) {
+  AnalysisResult views = velmora::AnalyzePage(*page, workFiles_, lists);
   census = std::move(views.census);
-  imagesTool_->ShowPage(census, page.Document(), page.LocationURL(), page.BaseURL(),
-                        page.LocationName());
+  imagesTool_->ShowPage(census, page, wb(0).LocationName());
   latePictures_.PageAnalysed();
-  sourceTool.PageAnalysed(page.Document(), lists, census, views.sourceView);
+  sourceTool.PageAnalysed(page, lists, census, views.sourceView);
   wb(2).Navigate(views.gallery.string());
   return true;
 }
@@ -595,13 +572,9 @@ bool Form1::HandleShortcut(guint keyval, guint modifiers) {
       sourceTool.ToggleServed();
       break;
     case Shortcut::kZoomIn:
-      ZoomActivePane(1);
-      break;
     case Shortcut::kZoomOut:
-      ZoomActivePane(-1);
-      break;
     case Shortcut::kZoomReset:
-      ZoomActivePane(0);
+      ZoomActivePane(*shortcut == Shortcut::kZoomIn ? 1 : *shortcut == Shortcut::kZoomOut ? -1 : 0);
       break;
     case Shortcut::kTab1:
     case Shortcut::kTab2:

@@ -87,11 +87,11 @@ class Form1 : public DesignWindow {
   // Events of the pane array.
   void wb_StatusTextChange(int index, const std::string& text);
   void wb_ProgressChange(int index, long progress, long progressMax);
-  void wb_DownloadComplete(int index);
+  void wb_DownloadComplete(int index, const SharedSnapshot& page);
   void wb_TitleChange(int index, const std::string& text);
 
-  // Analyses the page pane 0 shows and sends panes 1 and 2 to the two views.
-  bool AnalyzePage();
+  // Analyses the read of the page pane 0 shows and sends panes 1 and 2 to the two views.
+  bool AnalyzePage(const SharedSnapshot& page);
 
   // The window's keyboard shortcuts (Shortcuts.h); true when the key was one of them.
   bool HandleShortcut(guint keyval, guint modifiers);

@@ -273,11 +273,9 @@ void ImagesTool::ShowView(bool tabChanged) {
 
 // ---- The page's pictures --------------------------------------------------------------------
 
-void ImagesTool::ShowPage(const std::vector<CensusImage>& census, std::string markup,
-                          std::string pageUrl, std::string baseUrl, std::string title) {
-  markup_ = std::move(markup);
-  pageUrl_ = std::move(pageUrl);
-  baseUrl_ = std::move(baseUrl);
+void ImagesTool::ShowPage(const std::vector<CensusImage>& census, SharedSnapshot page,
+                          std::string title) {
+  page_ = std::move(page);
   title_ = std::move(title);
   grid.Clear();
   Update(census);
@@ -287,8 +285,8 @@ void ImagesTool::ShowPage(const std::vector<CensusImage>& census, std::string ma
 
 void ImagesTool::Update(const std::vector<CensusImage>& census) {
   census_ = census;
-  const ReferenceResolver resolver(baseUrl_.empty() ? pageUrl_ : baseUrl_);
-  entries_ = OnePerPicture(census_, ThumbnailLinks(markup_, resolver));
+  const ReferenceResolver resolver(page_->baseUrl.empty() ? page_->locationUrl : page_->baseUrl);
+  entries_ = OnePerPicture(census_, ThumbnailLinks(page_->bodyHtml, resolver));
   Choose(false);
 }
 
@@ -402,7 +400,7 @@ void ImagesTool::Save(const std::vector<std::size_t>& which) {
   std::vector<CensusImage> copies;
   for (const CensusImage* picture : pictures) copies.push_back(*picture);
   saveDialog_ = std::make_unique<SavePicturesDialog>(
-      *parts_.dialog, std::move(copies), pageUrl_, title_, start,
+      *parts_.dialog, std::move(copies), page_->locationUrl, title_, start,
       [this](const std::filesystem::path& folder, std::vector<SaveImagesWindow::Picture> chosen,
              const SavePicturesDialog::Choices& choices) {
         if (parts_.settings != nullptr) {
@@ -447,8 +445,8 @@ void ImagesTool::ExportList(const std::vector<std::size_t>& which) {
   std::string extension = file->extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(g_ascii_tolower(c)); });
-  const std::string text =
-      extension == ".csv" ? PictureListCsv(pictures) : PictureListJson(pageUrl_, pictures);
+  const std::string text = extension == ".csv" ? PictureListCsv(pictures)
+                                               : PictureListJson(page_->locationUrl, pictures);
   if (const std::error_code error = ReplaceFile(*file, text, true)) {
     Report("Could not write " + file->string() + ": " + error.message());
     return;

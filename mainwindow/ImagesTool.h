@@ -81,10 +81,9 @@ class ImagesTool {
   // Grid view the grid stands in for the pane (shown once the window has changed its panes).
   void FollowTab(int index);
 
-  // A new page was analysed: its census, body markup, address, base address and title. The view
-  // is List again unless a filter or an order is in use.
-  void ShowPage(const std::vector<CensusImage>& census, std::string markup, std::string pageUrl,
-                std::string baseUrl, std::string title);
+  // A new page was analysed: its census, the read of the page (kept, not copied) and its title.
+  // The view is List again unless a filter or an order is in use.
+  void ShowPage(const std::vector<CensusImage>& census, SharedSnapshot page, std::string title);
   // The same page with pictures that arrived since.
   void Update(const std::vector<CensusImage>& census);
 
@@ -145,7 +144,8 @@ class ImagesTool {
 
   ImagesToolParts parts_;
   std::vector<CensusImage> census_;
-  std::string markup_, pageUrl_, baseUrl_, title_;
+  SharedSnapshot page_ = std::make_shared<const PageSnapshot>();
+  std::string title_;
   std::vector<PictureEntry> entries_;
   std::vector<std::size_t> shown_;
   View view_ = View::List;

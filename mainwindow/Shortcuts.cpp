@@ -82,4 +82,17 @@ double ZoomStep(double now, int step) {
   return 1.0;
 }
 
+double ScrollDeltaY(const GdkEventScroll& event) {
+  switch (event.direction) {
+    case GDK_SCROLL_UP:
+      return -1;
+    case GDK_SCROLL_DOWN:
+      return 1;
+    case GDK_SCROLL_SMOOTH:
+      return event.delta_y;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace velmora

@@ -36,4 +36,8 @@ std::optional<Shortcut> ShortcutFor(guint keyval, guint modifiers);
 // steps, staying at the first or last step; 1 (the page's own size) for step 0.
 double ZoomStep(double now, int step);
 
+// How far a scroll event moves down (> 0) or up (< 0): one for a wheel's click, the delta of a
+// smooth scroll, 0 for a sideways scroll.
+double ScrollDeltaY(const GdkEventScroll& event);
+
 }  // namespace velmora

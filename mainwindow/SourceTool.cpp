@@ -149,11 +149,11 @@ void SourceTool::ToggleServed() {
   SetChoices(toggled);
 }
 
-void SourceTool::PageAnalysed(const std::string& body, const ListPairs& lists,
+void SourceTool::PageAnalysed(SharedSnapshot page, const ListPairs& lists,
                               const std::vector<CensusImage>& census,
                               const std::filesystem::path& sourceView) {
   analysed_ = true;
-  body_ = body;
+  read_ = std::move(page);
   lists_ = lists;
   census_ = census;
   defaultView_ = sourceView;
@@ -172,7 +172,8 @@ void SourceTool::ShowView() {
     // The analysis wrote it.
     shownFile_ = defaultView_;
   } else {
-    const std::error_code failed = WriteShownView(body_, lists_, census_, choices_.options, files_);
+    const std::error_code failed =
+        WriteShownView(read_->bodyHtml, lists_, census_, choices_.options, files_);
     shownFile_ = files_.PathOf(ShownViewFile(choices_.options));
     if (failed && report_) {
       report_("Could not write " + shownFile_.filename().string() + ": " + failed.message());
@@ -229,7 +230,7 @@ void SourceTool::LinkWith(ImagesTool& images, std::function<void(int tab)> selec
   });
   images.ShowInSourceAsked.connect([this](const PictureEntry& entry) { ShowPicture(entry); });
   sourcePane_.DownloadBegin.connect([this] { paneLoading_ = true; });
-  sourcePane_.DownloadComplete.connect([this] { PaneLoaded(); });
+  sourcePane_.DownloadComplete.connect([this](const SharedSnapshot&) { PaneLoaded(); });
 }
 
 bool SourceTool::ShowPicture(const PictureEntry& entry) {
@@ -241,7 +242,7 @@ bool SourceTool::ShowPicture(const PictureEntry& entry) {
   if (!analysed_) return say("There is no page source to show " + name + " in");
   // The text of the view the choices show.
   std::string decoded;
-  std::string_view text = body_;
+  std::string_view text = read_->bodyHtml;
   if (choices_.served) {
     if (!served_) return say("The page as served is still being read");
     if (served_->bytes.empty()) return say("Could not read the page as served: " + served_->error);
@@ -340,7 +341,8 @@ void SourceTool::SaveSource() {
   }
   const auto file = askSaveFile(name);
   if (!file) return;
-  WriteSource(*file, choices_.served ? std::string_view(served_->bytes) : std::string_view(body_));
+  WriteSource(*file, choices_.served ? std::string_view(served_->bytes)
+                                     : std::string_view(read_->bodyHtml));
 }
 
 void SourceTool::WriteSource(const std::filesystem::path& file, std::string_view text) {

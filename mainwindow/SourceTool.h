@@ -50,9 +50,9 @@ class SourceTool : public Gtk::Box {
   // Ctrl+U: As shown <-> As served.
   void ToggleServed();
 
-  // A page analysis has written `sourceView` (the default view) from `body` with these lists
-  // and census: the pane shows the view of the current choices.
-  void PageAnalysed(const std::string& body, const ListPairs& lists,
+  // A page analysis has written `sourceView` (the default view) from the read `page` (kept, not
+  // copied) with these lists and census: the pane shows the view of the current choices.
+  void PageAnalysed(SharedSnapshot page, const ListPairs& lists,
                     const std::vector<CensusImage>& census,
                     const std::filesystem::path& sourceView);
 
@@ -106,7 +106,7 @@ class SourceTool : public Gtk::Box {
 
   // What the last analysis read.
   bool analysed_ = false;
-  std::string body_;
+  SharedSnapshot read_;
   ListPairs lists_;
   std::vector<CensusImage> census_;
   std::filesystem::path defaultView_;

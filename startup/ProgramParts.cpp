@@ -54,7 +54,7 @@ Form1Parts MakeMainWindowParts(BrowserEngine& engine, const std::filesystem::pat
   if (const char* trace = std::getenv("VELMORA_TRACE"); trace != nullptr && *trace == '1') {
     for (int i = 0; i < 3; ++i) {
       BrowserControl* pane = parts.panes[static_cast<std::size_t>(i)].get();
-      pane->DownloadComplete.connect([i, pane] {
+      pane->DownloadComplete.connect([i, pane](const SharedSnapshot&) {
         std::fprintf(stderr, "velmora: pane %d finished %s\n", i, pane->LocationURL().c_str());
       });
     }

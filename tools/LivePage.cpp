@@ -88,7 +88,7 @@ std::unique_ptr<LivePage> LivePage::Open(const std::string& address,
   bool finished = false;
   gint64 lastPicture = g_get_monotonic_time();
   WebKitBrowserControl& control = *page->control_;
-  sigc::connection onRead = control.DownloadComplete.connect([&] {
+  sigc::connection onRead = control.DownloadComplete.connect([&](const SharedSnapshot&) {
     read = true;
     finished = !control.PageStillLoading();
     lastPicture = g_get_monotonic_time();
@@ -132,8 +132,10 @@ LivePage::~LivePage() {
 }
 
 PageSnapshot LivePage::Snapshot() const {
-  return PageSnapshot{control_->Document(), control_->LocationURL(), control_->BaseURL(),
-                      control_->ImageElements(), control_->LoadedPictures()};
+  // The read, with every picture the engine has loaded since.
+  PageSnapshot page = *control_->Page();
+  page.loadedPictures = control_->LoadedPictures();
+  return page;
 }
 
 std::optional<LivePage::Served> LivePage::ServedPage() {

@@ -1,6 +1,7 @@
 #include "windows/frmWebsite.h"
 
 #include <gtkmm/cssprovider.h>
+#include <sigc++/adaptors/hide.h>
 
 #include <algorithm>
 
@@ -72,7 +73,7 @@ frmWebsite::frmWebsite(std::unique_ptr<BrowserControl> browser, std::function<vo
   browser_->StatusTextChange.connect(
       sigc::mem_fun(*this, &frmWebsite::WebBrowser1_StatusTextChange));
   browser_->DownloadComplete.connect(
-      sigc::mem_fun(*this, &frmWebsite::WebBrowser1_DownloadComplete));
+      sigc::hide(sigc::mem_fun(*this, &frmWebsite::WebBrowser1_DownloadComplete)));
   FollowResize(client_, [this] { Form_Resize(); });
   signal_delete_event().connect(sigc::mem_fun(*this, &frmWebsite::on_delete));
 }

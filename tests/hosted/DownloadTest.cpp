@@ -154,7 +154,7 @@ TEST_F(DownloadTest, SaveImageNamesThePictureOrSaysWhyNot) {
   server_.Serve("/page.html", "text/html", "<p>pictures</p>");
   server_.AddHeader("/page.html", "Set-Cookie", "session=42; Path=/");
   bool loaded = false;
-  control_->DownloadComplete.connect([&] { loaded = true; });
+  control_->DownloadComplete.connect([&](const SharedSnapshot&) { loaded = true; });
   control_->Navigate(server_.Url("/page.html"));
   ASSERT_TRUE(RunUntil([&] { return loaded; }, "the page"));
   std::vector<BrowserControl::SavedFile> outcomes;

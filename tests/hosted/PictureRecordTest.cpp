@@ -134,7 +134,7 @@ TEST_F(PictureRecordTest, KnowsEveryPictureOfATwoOriginSiteByKindTypeSizeAndByte
   WebKitBrowserControl control(SharedEngine());
   Show(control);
   int completes = 0;
-  control.DownloadComplete.connect([&] { ++completes; });
+  control.DownloadComplete.connect([&](const SharedSnapshot&) { ++completes; });
   control.Navigate(server.Url("/site.html"));
   ASSERT_TRUE(RunUntil([&] { return completes > 0; }, "the site"));
   // The late picture joins, and its frame's report of what asked for it follows.
@@ -175,10 +175,9 @@ TEST_F(PictureRecordTest, KnowsEveryPictureOfATwoOriginSiteByKindTypeSizeAndByte
   // The gallery shows every picture of the site exactly once.
   velmora::testing::TempFolder work;
   ListPairs lists;
-  const AnalysisResult analysed =
-      AnalyzePage(PageSnapshot{control.Document(), control.LocationURL(), control.BaseURL(),
-                               control.ImageElements(), control.LoadedPictures()},
-                  WorkFiles(work.path()), lists);
+  PageSnapshot page = *control.Page();
+  page.loadedPictures = control.LoadedPictures();
+  const AnalysisResult analysed = AnalyzePage(page, WorkFiles(work.path()), lists);
   const std::string gallery = velmora::testing::ReadFile(analysed.gallery);
   std::vector<std::string> everyPicture = {other + "/xframe.png", server.Url("/photo.jpg"),
                                            server.Url("/icon.png")};
@@ -241,11 +240,12 @@ TEST_F(PictureRecordTest, APageThatNeverFinishesIsAnalysedWhileItLoads) {
   std::vector<bool> stillLoading;
   std::string status;
   control.StatusTextChange.connect([&](const std::string& text) { status = text; });
-  control.DownloadComplete.connect([&] { stillLoading.push_back(control.PageStillLoading()); });
+  control.DownloadComplete.connect(
+      [&](const SharedSnapshot&) { stillLoading.push_back(control.PageStillLoading()); });
   control.Navigate(server.Url("/stuck.html"));
   ASSERT_TRUE(RunUntil([&] { return !stillLoading.empty(); }, "the read of the stuck page"));
   EXPECT_TRUE(stillLoading[0]);
-  EXPECT_NE(control.Document().find("<p>text</p>"), std::string::npos);
+  EXPECT_NE(control.Page()->bodyHtml.find("<p>text</p>"), std::string::npos);
   EXPECT_NE(status.find("Still loading"), std::string::npos) << status;
   // When it does finish, it is read again as any page.
   server.Release("/stuck.png");

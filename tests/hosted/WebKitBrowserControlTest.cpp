@@ -47,10 +47,10 @@ struct Events {
       ++begins;
       log.push_back("begin");
     }));
-    connections_.push_back(control.DownloadComplete.connect([this] {
-      documents.push_back(control_.Document());
-      baseUrls.push_back(control_.BaseURL());
-      log.push_back("complete:" + control_.Document());
+    connections_.push_back(control.DownloadComplete.connect([this](const SharedSnapshot&) {
+      documents.push_back(control_.Page()->bodyHtml);
+      baseUrls.push_back(control_.Page()->baseUrl);
+      log.push_back("complete:" + control_.Page()->bodyHtml);
     }));
     connections_.push_back(control.StatusTextChange.connect(
         [this](const std::string& text) { statusTexts.push_back(text); }));
@@ -138,7 +138,7 @@ TEST_F(BrowserControlTest, LoadsAPageAndKeepsItsBodyAndBaseUrl) {
   Place(control, 0);
   Events events(control);
   EXPECT_EQ(control.LocationURL(), "");
-  EXPECT_EQ(control.Document(), "");
+  EXPECT_EQ(control.Page()->bodyHtml, "");
 
   // Typed as into the address box: host and port, no scheme.
   const std::string typed = "127.0.0.1:" + std::to_string(server.Port()) + "/page.html";
@@ -166,7 +166,7 @@ TEST_F(BrowserControlTest, LoadsAPageAndKeepsItsBodyAndBaseUrl) {
       events, [&] { control.Navigate(server.Url("/second.html")); }, "the second page"));
   EXPECT_EQ(events.documents, (std::vector<std::string>{body, body2}));
   // Without a <base>, the base URL is the page's own URL.
-  EXPECT_EQ(control.BaseURL(), server.Url("/second.html"));
+  EXPECT_EQ(control.Page()->baseUrl, server.Url("/second.html"));
   EXPECT_EQ(events.begins, 2);
 }
 
@@ -242,8 +242,8 @@ TEST_F(BrowserControlTest, PageScriptsCannotFakeTheSnapshot) {
   EXPECT_EQ(EvaluateInPage(control.View(), "String(document.body)"), "null");
   EXPECT_EQ(EvaluateInPage(control.View(), "document.documentElement.outerHTML"), "FAKE");
   // ...and change nothing in the snapshot.
-  EXPECT_EQ(control.Document(), body);
-  EXPECT_EQ(control.BaseURL(), server.Url("/hostile.html"));
+  EXPECT_EQ(control.Page()->bodyHtml, body);
+  EXPECT_EQ(control.Page()->baseUrl, server.Url("/hostile.html"));
 }
 
 // The panes that show generated pages: views related to pane 0, loading files that the
@@ -271,9 +271,9 @@ TEST_F(BrowserControlTest, RelatedPanesLoadTheGeneratedFilesWithTheSandboxOn) {
       browserEvents, [&] { browser.Navigate(server.Url("/gallery-source.html")); },
       "the page to analyse"));
   ListPairs lists;
-  const AnalysisResult result =
-      AnalyzePage(PageSnapshot{browser.Document(), browser.LocationURL(), browser.BaseURL()},
-                  WorkFiles(testing::SandboxFolder()), lists);
+  const AnalysisResult result = AnalyzePage(
+      PageSnapshot{browser.Page()->bodyHtml, browser.LocationURL(), browser.Page()->baseUrl},
+      WorkFiles(testing::SandboxFolder()), lists);
   ASSERT_TRUE(result.failures.empty());
   ASSERT_EQ(lists.Links[kShownImagesPair], (std::vector<std::string>{server.Url("/img/sea.png")}));
 
@@ -281,11 +281,11 @@ TEST_F(BrowserControlTest, RelatedPanesLoadTheGeneratedFilesWithTheSandboxOn) {
       sourceEvents, [&] { source.Navigate2(result.sourceView.string()); }, "the source view"));
   ASSERT_TRUE(LoadAndWait(
       imageEvents, [&] { images.Navigate2(result.gallery.string()); }, "the gallery"));
-  EXPECT_NE(source.Document().find(server.Url("/big/sky.jpg")), std::string::npos)
-      << source.Document();
-  EXPECT_NE(images.Document().find("<img src=\"" + server.Url("/img/sea.png") + "\""),
+  EXPECT_NE(source.Page()->bodyHtml.find(server.Url("/big/sky.jpg")), std::string::npos)
+      << source.Page()->bodyHtml;
+  EXPECT_NE(images.Page()->bodyHtml.find("<img src=\"" + server.Url("/img/sea.png") + "\""),
             std::string::npos)
-      << images.Document();
+      << images.Page()->bodyHtml;
   EXPECT_EQ(images.LocationURL(), "file://" + result.gallery.string());
 }
 
@@ -300,7 +300,7 @@ TEST_F(BrowserControlTest, LocalFilesWithoutACharsetAreReadAsUtf8) {
   Events events(control);
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.Navigate2(file.string()); }, "the local file"));
-  EXPECT_EQ(control.Document(), body);
+  EXPECT_EQ(control.Page()->bodyHtml, body);
 }
 
 // The web processes started by this test program (below it in the process tree).
@@ -352,7 +352,7 @@ TEST_F(BrowserControlTest, TheFirstControlTakesOverTheWarmedUpWebProcess) {
   Events events(control);
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.Navigate2(file.string()); }, "the first page"));
-  EXPECT_EQ(control.Document(), "<body><p>w</p></body>");
+  EXPECT_EQ(control.Page()->bodyHtml, "<body><p>w</p></body>");
   EXPECT_EQ(OwnWebProcesses(), 1) << "the first page runs in the warmed-up process";
   EXPECT_FALSE(webkit_web_view_can_go_back(control.View()))
       << "the empty page of the warm-up is not in the control's history";
@@ -381,7 +381,7 @@ TEST_F(BrowserControlTest, BadAddressesShowTheErrorPage) {
   for (const std::string& address : badAddresses) {
     ASSERT_TRUE(LoadAndWait(
         events, [&] { control.Navigate(server.Url("/good.html")); }, "the good page"));
-    ASSERT_EQ(control.Document(), goodBody);
+    ASSERT_EQ(control.Page()->bodyHtml, goodBody);
     const int before = events.completes();
     control.Navigate(address);
     ASSERT_TRUE(
@@ -389,14 +389,14 @@ TEST_F(BrowserControlTest, BadAddressesShowTheErrorPage) {
                  "the error page"))
         << address;
     EXPECT_EQ(events.completes(), before + 1) << address;
-    EXPECT_FALSE(control.Document().empty()) << address;
-    EXPECT_NE(control.Document(), goodBody) << address;
+    EXPECT_FALSE(control.Page()->bodyHtml.empty()) << address;
+    EXPECT_NE(control.Page()->bodyHtml, goodBody) << address;
     EXPECT_EQ(events.statusTexts.back(), "Done") << address;
   }
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.Navigate(server.Url("/good.html")); },
       "the good page after the failures"));
-  EXPECT_EQ(control.Document(), goodBody);
+  EXPECT_EQ(control.Page()->bodyHtml, goodBody);
 }
 
 // A certificate that no authority signed: the load fails and shows the engine's error page; the
@@ -425,8 +425,8 @@ TEST_F(BrowserControlTest, ACertificateThatDoesNotCheckOutFailsTheLoad) {
       "the error page"));
   EXPECT_TRUE(tlsErrors & G_TLS_CERTIFICATE_UNKNOWN_CA);
   EXPECT_EQ(events.completes(), 1);
-  EXPECT_FALSE(control.Document().empty());
-  EXPECT_NE(control.Document(), body);
+  EXPECT_FALSE(control.Page()->bodyHtml.empty());
+  EXPECT_NE(control.Page()->bodyHtml, body);
   EXPECT_EQ(server.RequestCount("/secure.html"), 0);
 }
 
@@ -451,7 +451,7 @@ TEST_F(BrowserControlTest, StopKeepsThePageShown) {
   control.Stop();
   ASSERT_TRUE(RunUntil([&] { return events.completes() > before; }, "the load to stop"));
   EXPECT_EQ(events.completes(), before + 1);
-  EXPECT_EQ(control.Document(), shownBody);
+  EXPECT_EQ(control.Page()->bodyHtml, shownBody);
   EXPECT_EQ(control.LocationURL(), server.Url("/shown.html"));
   server.Release("/slow.html");
 }
@@ -496,7 +496,7 @@ TEST_F(BrowserControlTest, AReadCutShortByALostWebProcessIsDropped) {
 
   EXPECT_EQ(events.log,
             (std::vector<std::string>{"begin", "refresh", "begin", "complete:" + body}));
-  EXPECT_EQ(control.Document(), body);
+  EXPECT_EQ(control.Page()->bodyHtml, body);
 }
 
 TEST_F(BrowserControlTest, RefreshBringsThePageBackAfterItsWebProcessEnded) {
@@ -521,7 +521,7 @@ TEST_F(BrowserControlTest, RefreshBringsThePageBackAfterItsWebProcessEnded) {
 
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.Refresh(); }, "the page after Refresh"));
-  EXPECT_EQ(control.Document(), body);
+  EXPECT_EQ(control.Page()->bodyHtml, body);
   EXPECT_EQ(control.LocationURL(), server.Url("/survivor.html"));
   EXPECT_EQ(server.RequestCount("/survivor.html"), requests + 1);
 }
@@ -549,11 +549,11 @@ TEST_F(BrowserControlTest, BackAndForwardFollowTheHistoryAndDoNothingWithout) {
       events, [&] { control.Navigate(server.Url("/2.html")); }, "page 2"));
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.GoBack(); }, "back to page 1"));
-  EXPECT_EQ(control.Document(), bodies[0]);
+  EXPECT_EQ(control.Page()->bodyHtml, bodies[0]);
   EXPECT_EQ(control.LocationURL(), server.Url("/1.html"));
   ASSERT_TRUE(LoadAndWait(
       events, [&] { control.GoForward(); }, "forward to page 2"));
-  EXPECT_EQ(control.Document(), bodies[1]);
+  EXPECT_EQ(control.Page()->bodyHtml, bodies[1]);
 
   // At the end of the history Forward does nothing: the next load seen is page 3's.
   const int beginsBefore = events.begins;
@@ -574,7 +574,7 @@ TEST_F(BrowserControlTest, GoHomeShowsTheStartPageAndItsPictures) {
       events, [&] { control.GoHome(); }, "the start page"));
   EXPECT_EQ(control.LocationURL(), SharedEngine().StartPageUri());
   for (const char* tab : {"Browser", "Source Code", "Images"}) {
-    EXPECT_NE(control.Document().find(tab), std::string::npos) << tab;
+    EXPECT_NE(control.Page()->bodyHtml.find(tab), std::string::npos) << tab;
   }
   EXPECT_EQ(EvaluateInPage(control.View(),
                            "String(document.images.length > 0 && Array.from(document.images)"
@@ -583,8 +583,9 @@ TEST_F(BrowserControlTest, GoHomeShowsTheStartPageAndItsPictures) {
 
   testing::TempFolder work;
   ListPairs lists;
-  AnalyzePage(PageSnapshot{control.Document(), control.LocationURL(), control.BaseURL()},
-              WorkFiles(work.path()), lists);
+  AnalyzePage(
+      PageSnapshot{control.Page()->bodyHtml, control.LocationURL(), control.Page()->baseUrl},
+      WorkFiles(work.path()), lists);
   const auto& shown = lists.Links[kShownImagesPair];
   EXPECT_GE(shown.size(), 3u);
   for (const std::string& url : shown) {
@@ -702,7 +703,7 @@ TEST_F(BrowserControlTest, ALinkForANewWindowOpensInThePane) {
 
   ASSERT_TRUE(LoadAndWait(
       events, [&] { ClickAt(control.Widget(), 40, 60); }, "the page the link opens"));
-  EXPECT_EQ(control.Document(), openedBody);
+  EXPECT_EQ(control.Page()->bodyHtml, openedBody);
   EXPECT_EQ(control.LocationURL(), server.Url("/opened.html"));
   EXPECT_EQ(server.RequestCount("/popup.html"), 0);
 }
@@ -715,7 +716,7 @@ TEST_F(BrowserControlTest, DestroyedWhileReadingThePage) {
   auto control = std::make_unique<WebKitBrowserControl>(SharedEngine());
   Place(*control, 0);
   bool completed = false;
-  control->DownloadComplete.connect([&] { completed = true; });
+  control->DownloadComplete.connect([&](const SharedSnapshot&) { completed = true; });
 
   struct Watch {
     std::unique_ptr<WebKitBrowserControl>* control;
@@ -788,9 +789,7 @@ TEST_F(BrowserControlTest, TheLiveCensusPutsEveryPictureInTheGalleryOnce) {
 
   ListPairs lists;
   const AnalysisResult result =
-      AnalyzePage(PageSnapshot{browser.Document(), browser.LocationURL(), browser.BaseURL(),
-                               browser.ImageElements()},
-                  WorkFiles(testing::SandboxFolder()), lists);
+      AnalyzePage(*browser.Page(), WorkFiles(testing::SandboxFolder()), lists);
   ASSERT_TRUE(result.failures.empty());
   std::multiset<std::string> further;
   for (const CensusImage* image : ImagesBeyond(lists.Links[kShownImagesPair], result.census)) {
@@ -803,6 +802,11 @@ TEST_F(BrowserControlTest, TheLiveCensusPutsEveryPictureInTheGalleryOnce) {
                 url("/world/photos/storm-2-1440.jpg"), url("/world/photos/gulls@2x.jpg"),
                 url("/world/photos/2026/map.png"), url("/world/media/briefing-poster.jpg"),
                 url("/img/search.png"), url("/img/chart.png"), url("/img/promo.jpg")}));
+  // The live census sees the <noscript>'s picture through the markup the read gave beside it.
+  ASSERT_TRUE(browser.Page()->hiddenMarkup.has_value());
+  EXPECT_TRUE(std::any_of(result.census.begin(), result.census.end(), [&](const CensusImage& i) {
+    return i.url == url("/world/photos/storm-1.jpg");
+  }));
   for (const CensusImage& image : result.census) {
     if (image.url != url("/world/photos/2026/map.png")) continue;
     EXPECT_EQ(image.width, 3);
@@ -844,9 +848,9 @@ TEST_F(BrowserControlTest, APaneWithPageScriptsOffRunsNoneAndIsNotRead) {
       browserEvents, [&] { browser.Navigate2(file.string()); }, "the page with scripts on"));
   ASSERT_TRUE(RunUntil([&] { return browser.LocationName() == "ran"; }, "the page's script"));
   EXPECT_EQ(quiet.LocationName(), "quiet");
-  EXPECT_EQ(quiet.Document(), "");
+  EXPECT_EQ(quiet.Page()->bodyHtml, "");
   EXPECT_EQ(EvaluateInPage(quiet.View(), "document.body.innerHTML").find("<p>text</p>"), 0u);
-  EXPECT_NE(browser.Document().find("<p>text</p>"), std::string::npos);
+  EXPECT_NE(browser.Page()->bodyHtml.find("<p>text</p>"), std::string::npos);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ class Form1EndToEnd : public ::testing::Test {
     parts.seams = &settings_;
     form_ = std::make_unique<Form1>(std::move(parts));
     for (int i = 0; i < 3; ++i) {
-      panes_[i]->DownloadComplete.connect([this, i] { ++finished_[i]; });
+      panes_[i]->DownloadComplete.connect([this, i](const SharedSnapshot&) { ++finished_[i]; });
     }
     form_->Form_Load();
     form_->show();
@@ -179,9 +179,9 @@ TEST_F(Form1EndToEnd, APageGoesTheWholeRoad) {
   EXPECT_NE(galleryText.find(server_.Url("/pics/boat.png")), std::string::npos);
   EXPECT_NE(ReadFile(Folder() + "/source.htm").find(">big.png</a>"), std::string::npos);
   EXPECT_EQ(panes_[2]->LocationURL(), "file://" + gallery);
-  EXPECT_NE(panes_[2]->Document().find(server_.Url("/pics/lazy.png")), std::string::npos)
+  EXPECT_NE(panes_[2]->Page()->bodyHtml.find(server_.Url("/pics/lazy.png")), std::string::npos)
       << "pane 2 shows the gallery (the web process may read the work folder)";
-  EXPECT_NE(panes_[1]->Document().find("&lt;img"), std::string::npos)
+  EXPECT_NE(panes_[1]->Page()->bodyHtml.find("&lt;img"), std::string::npos)
       << "pane 1 shows the escaped source";
   EXPECT_EQ(form_->get_title(), strProductName + " by " + strCompanyName + " - Harbour");
   EXPECT_TRUE(RunUntil([&] { return server_.RequestCount("/pics/lazy.png") > 0; },

@@ -576,7 +576,7 @@ TEST_F(Form1Test, TheSourceChoicesAreKeptInTheSettings) {
   Load();
   EXPECT_TRUE(form->sourceTool.optServed.get_active());
   EXPECT_TRUE(form->sourceTool.chkColours.get_active());
-  FakeBrowserControl::Page page{"http://h.example/p.html", "P", "<body><p>late</p></body>", ""};
+  FakeBrowserControl::Shown page{"http://h.example/p.html", "P", "<body><p>late</p></body>", ""};
   page.served = "<!DOCTYPE html><body><script>add()</script></body>";
   pane(0).FinishLoad(page);
   EXPECT_EQ(pane(1).navigations.back(), (work / "served.htm").string());

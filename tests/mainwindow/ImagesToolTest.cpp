@@ -132,7 +132,10 @@ class ImagesToolTest : public ::testing::Test {
   }
 
   void ShowPage(const std::vector<CensusImage>& census) {
-    tool->ShowPage(census, "", "https://pics.example/page.html", "", "Pictures");
+    tool->ShowPage(census,
+                   std::make_shared<const PageSnapshot>(
+                       PageSnapshot{"", "https://pics.example/page.html", ""}),
+                   "Pictures");
   }
 
   // The names of the shown pictures, in order.

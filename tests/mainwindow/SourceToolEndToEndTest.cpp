@@ -124,7 +124,7 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
   EXPECT_NE(served.find("document.createElement('p')"), std::string::npos) << served;
   EXPECT_NE(served.find("Caf\xc3\xa9 menu"), std::string::npos) << "decoded as Latin-1";
   EXPECT_EQ(served.find("fromscript"), std::string::npos) << "not the element the script added";
-  EXPECT_NE(panes_[1]->Document().find("createElement"), std::string::npos);
+  EXPECT_NE(panes_[1]->Page()->bodyHtml.find("createElement"), std::string::npos);
   Photograph(*form_, "velmora-source-as-served.png");
   EXPECT_EQ(server_.RequestCount("/scripted.html"), 1) << "no second request for the page";
 
@@ -154,7 +154,7 @@ TEST_F(SourceToolEndToEnd, AsShownAndAsServedShowTheirOwnTextsFromOneRequest) {
     return std::optional<std::filesystem::path>(saved.path() / "shown.html");
   };
   form_->sourceTool.SaveSource();
-  EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Document())
+  EXPECT_EQ(ReadFile(saved.path() / "shown.html"), panes_[0]->Page()->bodyHtml)
       << "the body as the script left it";
 
   // The Browser tab has no source toolbar.

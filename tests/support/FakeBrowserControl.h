@@ -14,7 +14,7 @@ namespace velmora::testing {
 
 class FakeBrowserControl : public BrowserControl {
  public:
-  struct Page {
+  struct Shown {
     std::string url;
     std::string title;
     std::string html;
@@ -57,9 +57,10 @@ class FakeBrowserControl : public BrowserControl {
   std::string LocationName() const override {
     return current_.title.empty() ? current_.url : current_.title;
   }
-  std::string Document() const override { return current_.html; }
-  std::string BaseURL() const override { return current_.base; }
-  const std::vector<ImageElement>& ImageElements() const override { return current_.images; }
+  std::shared_ptr<const PageSnapshot> Page() const override {
+    return std::make_shared<const PageSnapshot>(
+        PageSnapshot{current_.html, current_.url, current_.base, current_.images});
+  }
 
   // The bytes of `heldBytes`, at once.
   void HeldBytes(const std::string& url,
@@ -120,13 +121,13 @@ class FakeBrowserControl : public BrowserControl {
 
   // A page finished loading: it becomes the current one, and the events follow as the real
   // control raises them.
-  void FinishLoad(const Page& page) {
+  void FinishLoad(const Shown& page) {
     if (!current_.url.empty()) back_.push_back(current_);
     forward_.clear();
     current_ = page;
     DownloadBegin.emit();
     TitleChange.emit(page.title);
-    DownloadComplete.emit();
+    DownloadComplete.emit(Page());
   }
 
   std::vector<std::string> calls;        // every operation asked for, in order
@@ -137,9 +138,9 @@ class FakeBrowserControl : public BrowserControl {
  private:
   Gtk::EventBox widget_;  // stands where the page would be drawn
   double zoom_ = 1;
-  Page current_;
-  std::vector<Page> back_;
-  std::vector<Page> forward_;
+  Shown current_;
+  std::vector<Shown> back_;
+  std::vector<Shown> forward_;
 };
 
 }  // namespace velmora::testing

@@ -31,7 +31,7 @@ inline std::unique_ptr<Form1> ShowMainWindow(Form1Parts parts,
                                              std::array<int, 3>& finished) {
   auto form = std::make_unique<Form1>(std::move(parts));
   for (std::size_t i = 0; i < panes.size(); ++i) {
-    panes[i]->DownloadComplete.connect([&finished, i] { ++finished[i]; });
+    panes[i]->DownloadComplete.connect([&finished, i](const SharedSnapshot&) { ++finished[i]; });
   }
   form->Form_Load();
   form->show();
