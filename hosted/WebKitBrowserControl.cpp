@@ -470,6 +470,9 @@ WebKitBrowserControl::WebKitBrowserControl(BrowserEngine& engine, WebKitBrowserC
 
   if (scripts == PageScripts::kOff) {
     WebKitSettings* own = webkit_settings_new();
+    // The program's own pages are written again for every page: an old one kept for going back
+    // would only hold its pictures in memory.
+    webkit_settings_set_enable_page_cache(own, FALSE);
     webkit_web_view_set_settings(view_, own);
     g_object_unref(own);
   }
