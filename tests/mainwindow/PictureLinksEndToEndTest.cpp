@@ -33,6 +33,7 @@ namespace {
 
 using testing::EvaluateInPage;
 using testing::LoopbackServer;
+using testing::Photograph;
 using testing::RunUntil;
 
 constexpr int kPictures = 40;
@@ -53,29 +54,6 @@ std::string PageOfPictures() {
     page += "<img src=\"/pics/" + PictureName(n) + "\" width=\"90\" height=\"60\">\n";
   }
   return page + "</body></html>\n";
-}
-
-// Saves what the window shows on the screen as a PNG in the temporary folder and names it on the
-// output.
-Glib::RefPtr<Gdk::Pixbuf> Photograph(Gtk::Window& window, const std::string& name) {
-  // The pointer out of the way: no tooltip over what is photographed.
-  gdk_device_warp(gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())),
-                  gdk_screen_get_default(), 0, 0);
-  bool painted = false;
-  Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
-  RunUntil([&painted] { return painted; }, "the window to paint");
-  // From the screen, as it shows the window and every window inside it.
-  int x = 0;
-  int y = 0;
-  window.get_window()->get_origin(x, y);
-  const auto pixbuf = Gdk::Pixbuf::create(Gdk::Window::get_default_root_window(), x, y,
-                                          window.get_width(), window.get_height());
-  EXPECT_TRUE(pixbuf);
-  if (!pixbuf) return pixbuf;
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
-  pixbuf->save(file.string(), "png");
-  std::cout << "screenshot: " << file.string() << "\n";
-  return pixbuf;
 }
 
 // True when the middle of the widget (clear of frames and scroll bars) shows one colour only on

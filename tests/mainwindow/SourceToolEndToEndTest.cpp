@@ -29,6 +29,7 @@ namespace {
 using testing::PressKey;
 
 using testing::LoopbackServer;
+using testing::Photograph;
 using testing::ReadFile;
 using testing::RunUntil;
 
@@ -40,20 +41,6 @@ const std::string kScriptedPage =
     "<script>const p = document.createElement('p'); p.className = 'from' + 'script';"
     " p.textContent = 'Added later'; document.body.appendChild(p);</script>\n"
     "</body></html>\n";
-
-// Saves what the window shows as a PNG in the temporary folder and names it on the output.
-void Photograph(Gtk::Window& window, const std::string& name) {
-  // Let the pane paint what it has loaded.
-  bool painted = false;
-  Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
-  RunUntil([&painted] { return painted; }, "the pane to paint");
-  const auto pixbuf =
-      Gdk::Pixbuf::create(window.get_window(), 0, 0, window.get_width(), window.get_height());
-  ASSERT_TRUE(pixbuf);
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
-  pixbuf->save(file.string(), "png");
-  std::cout << "screenshot: " << file.string() << "\n";
-}
 
 class SourceToolEndToEnd : public ::testing::Test {
  protected:

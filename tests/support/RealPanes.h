@@ -1,9 +1,16 @@
 // The main window with its three panes on the window tests' shared engine, for the tests that run
-// it with real WebKit panes against a loopback server.
+// it with real WebKit panes against a loopback server, and its photographs for the record.
 #pragma once
 
+#include <gdkmm/pixbuf.h>
+#include <glibmm/main.h>
+#include <gtest/gtest.h>
+
 #include <array>
+#include <filesystem>
+#include <iostream>
 #include <memory>
+#include <string>
 
 #include "hosted/WebKitBrowserControl.h"
 #include "mainwindow/Form1.h"
@@ -36,6 +43,29 @@ inline std::unique_ptr<Form1> ShowMainWindow(Form1Parts parts,
   form->Form_Load();
   form->show();
   return form;
+}
+
+// Saves what the window shows on the screen as a PNG in the temporary folder and names it on the
+// output.
+inline Glib::RefPtr<Gdk::Pixbuf> Photograph(Gtk::Window& window, const std::string& name) {
+  // The pointer out of the way: no tooltip over what is photographed.
+  gdk_device_warp(gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())),
+                  gdk_screen_get_default(), 0, 0);
+  bool painted = false;
+  Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
+  RunUntil([&painted] { return painted; }, "the window to paint");
+  // From the screen, as it shows the window and every window inside it.
+  int x = 0;
+  int y = 0;
+  window.get_window()->get_origin(x, y);
+  const auto pixbuf = Gdk::Pixbuf::create(Gdk::Window::get_default_root_window(), x, y,
+                                          window.get_width(), window.get_height());
+  EXPECT_TRUE(pixbuf);
+  if (!pixbuf) return pixbuf;
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
+  pixbuf->save(file.string(), "png");
+  std::cout << "screenshot: " << file.string() << "\n";
+  return pixbuf;
 }
 
 }  // namespace velmora::testing
