@@ -371,6 +371,33 @@ std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
   return entries;
 }
 
+std::string ComparableAddress(std::string_view url) {
+  const ReferenceResolver absolute("");
+  return absolute.Resolve(url, false).value_or(std::string(url));
+}
+
+std::optional<std::size_t> EntryWithAddress(const std::vector<PictureEntry>& entries,
+                                            std::string_view url) {
+  // The address as written first; then as a browser writes it.
+  const auto find = [&entries](const auto& same) -> std::optional<std::size_t> {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const PictureEntry& entry = entries[i];
+      if (same(entry.picture.url) ||
+          std::any_of(entry.others.begin(), entry.others.end(),
+                      [&](const PictureVariant& other) { return same(other.url); })) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  };
+  if (const auto exact = find([url](const std::string& address) { return address == url; })) {
+    return exact;
+  }
+  const std::string wanted = ComparableAddress(url);
+  return find(
+      [&wanted](const std::string& address) { return ComparableAddress(address) == wanted; });
+}
+
 std::string AlsoText(const PictureEntry& entry) {
   std::vector<std::string> parts;
   for (const PictureVariant& other : entry.others) {

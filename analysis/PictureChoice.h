@@ -82,6 +82,17 @@ std::vector<ThumbnailLink> ThumbnailLinks(std::string_view markup,
 std::vector<PictureEntry> OnePerPicture(const std::vector<CensusImage>& census,
                                         const std::vector<ThumbnailLink>& links = {});
 
+// An address as a browser loads it, for comparing addresses: resolved as ReferenceResolver
+// resolves an absolute reference (scheme and host in lower case, default ports dropped, what a
+// URL cannot hold percent-encoded); the text itself when it does not resolve.
+std::string ComparableAddress(std::string_view url);
+
+// The first entry that has the picture at `url`, as its own address or one of its others, the
+// addresses compared as ComparableAddress makes them: the address of a link to a picture, as the
+// engine reports it, finds the picture's entry. Nothing when no entry has it.
+std::optional<std::size_t> EntryWithAddress(const std::vector<PictureEntry>& entries,
+                                            std::string_view url);
+
 // What an entry's others add, for a caption: "also 320 w, 640 w" (a width where it is known and
 // differs from the picture's, else the file name); "" when it has none.
 std::string AlsoText(const PictureEntry& entry);

@@ -2,11 +2,13 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <utility>
 
+#include "analysis/AnalyzePage.h"
 #include "analysis/HtmlText.h"
 #include "analysis/ServedText.h"
 #include "analysis/SourceLinks.h"
@@ -474,6 +476,40 @@ std::size_t FirstLineNaming(std::string_view text, std::string_view fileName) {
     ++line;
   }
   return line;
+}
+
+std::vector<std::string> NamesOfPicture(const PictureEntry& entry, const ListPairs& lists) {
+  std::vector<std::string> names;
+  const auto add = [&names](std::string name) {
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+      names.push_back(std::move(name));
+    }
+  };
+  std::vector<std::string> addresses{ComparableAddress(entry.picture.url)};
+  add(ImageFileName(entry.picture.url));
+  for (const PictureVariant& other : entry.others) {
+    addresses.push_back(ComparableAddress(other.url));
+    add(ImageFileName(other.url));
+  }
+  for (std::size_t k = 0; k < lists.Links.size(); ++k) {
+    const std::size_t count = std::min(lists.Links[k].size(), lists.frmList[k].size());
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string address = ComparableAddress(lists.Links[k][i]);
+      if (std::find(addresses.begin(), addresses.end(), address) != addresses.end()) {
+        add(lists.frmList[k][i]);
+      }
+    }
+  }
+  return names;
+}
+
+NamingLine FirstLineNamingAny(std::string_view text, const std::vector<std::string>& names) {
+  NamingLine first;
+  for (const std::string& name : names) {
+    const std::size_t line = FirstLineNaming(text, name);
+    if (line != 0 && (first.line == 0 || line < first.line)) first = {line, name};
+  }
+  return first;
 }
 
 std::string LineAnchor(std::size_t line) {

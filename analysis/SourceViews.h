@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analysis/ImageCensus.h"
+#include "analysis/PictureChoice.h"
 #include "analysis/TextSink.h"
 #include "analysis/WorkFiles.h"
 
@@ -72,6 +73,18 @@ std::error_code WriteServedView(std::string_view servedBytes, std::string_view c
 // file name where a view may link it (not inside a character reference); 0 when no line does,
 // or the name is empty. Lines end as in the views: at CR LF, a lone CR or a lone LF.
 std::size_t FirstLineNaming(std::string_view text, std::string_view fileName);
+
+// The names under which the source views show a picture: the file names of its addresses, and
+// each name the list pairs record with one of its addresses (as the page writes it); each once.
+std::vector<std::string> NamesOfPicture(const PictureEntry& entry, const ListPairs& lists);
+
+// The first line of the text that names one of `names` (FirstLineNaming), and the first of the
+// names that this line names; line 0 and no name when no line names any.
+struct NamingLine {
+  std::size_t line = 0;
+  std::string name;
+};
+NamingLine FirstLineNamingAny(std::string_view text, const std::vector<std::string>& names);
 
 // The id of a line's div in a generated view ("12"), for a jump to "served.htm#12"; the style
 // marks the line the address names.

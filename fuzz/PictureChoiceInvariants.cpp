@@ -2,7 +2,9 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <climits>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -53,6 +55,22 @@ std::string CheckPictureChoiceInvariants(const std::string& markup, const std::s
   for (const CensusImage& image : census) {
     if (listed[image.url] != 1) {
       return "census URL in " + std::to_string(listed[image.url]) + " entries: " + image.url;
+    }
+  }
+
+  // A link to any address of a picture finds an entry that has that address.
+  for (const PictureEntry& entry : entries) {
+    std::vector<std::string> addresses{entry.picture.url};
+    for (const PictureVariant& other : entry.others) addresses.push_back(other.url);
+    for (const std::string& address : addresses) {
+      const std::optional<std::size_t> found = EntryWithAddress(entries, address);
+      if (!found) return "no entry found for its address " + address;
+      const PictureEntry& at = entries[*found];
+      if (at.picture.url != address &&
+          std::none_of(at.others.begin(), at.others.end(),
+                       [&](const PictureVariant& other) { return other.url == address; })) {
+        return "the entry found for " + address + " does not have it";
+      }
     }
   }
 

@@ -63,8 +63,10 @@ class BrowserControl {
   virtual bool PageStillLoading() const { return false; }
 
   // Find in page, ignoring case and wrapping around at the end: a new text marks its matches and
-  // moves to the first; the same text again moves to the next match (the previous one with
-  // `backwards`). FindResult follows with the number of matches. "" or EndFind clears the marks.
+  // moves to the first, searching from the top of the page when it is the first text since
+  // EndFind (or ever), else on from the match shown (a text typed letter by letter); the same
+  // text again moves to the next match (the previous one with `backwards`). FindResult follows
+  // with the number of matches. "" or EndFind clears the marks.
   virtual void Find(const std::string& text, bool backwards) = 0;
   virtual void EndFind() = 0;
 
@@ -114,6 +116,10 @@ class BrowserControl {
   // Raised when a page is committed (it is now the page shown, titled or not) and each time its
   // title changes.
   sigc::signal<void(const std::string&)> TitleChange;
+  // A link the user opened aside instead of following it: a Ctrl+click or a middle click on it.
+  // While a receiver is connected, the control raises this with the link's address and stays on
+  // its page; without one, such a click is handled as the engine handles it.
+  sigc::signal<void(const std::string& url)> LinkOpenedAside;
   // The number of matches of the text being found; kManyMatches when there are more than
   // kMaxCountedMatches.
   sigc::signal<void(unsigned matches)> FindResult;

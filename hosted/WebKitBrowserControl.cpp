@@ -272,9 +272,14 @@ struct WebKitBrowserControl::Handlers {
   }
 
   // A main page the engine cannot show, or one its server marks as an attachment, is saved
-  // instead; every other decision is WebKit's own.
+  // instead; a link opened aside is raised as LinkOpenedAside when someone takes it; every other
+  // decision is WebKit's own.
   static gboolean on_view_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                        WebKitPolicyDecisionType type, gpointer) {
+                                        WebKitPolicyDecisionType type, gpointer data) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION ||
+        type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+      return TakeLinkOpenedAside(Self(data), WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
     if (!webkit_response_policy_decision_is_main_frame_main_resource(response)) return FALSE;
@@ -283,6 +288,32 @@ struct WebKitBrowserControl::Handlers {
       return FALSE;
     }
     webkit_policy_decision_download(decision);
+    return TRUE;
+  }
+
+  // A Ctrl+click or a middle click on a link, when the control's owner takes such links: the
+  // pane does not follow it.
+  static gboolean TakeLinkOpenedAside(WebKitBrowserControl& self,
+                                      WebKitNavigationPolicyDecision* decision) {
+    if (self.LinkOpenedAside.empty()) return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(decision);
+    if (webkit_navigation_action_get_navigation_type(action) !=
+        WEBKIT_NAVIGATION_TYPE_LINK_CLICKED) {
+      return FALSE;
+    }
+    const guint button = webkit_navigation_action_get_mouse_button(action);
+    const guint modifiers = webkit_navigation_action_get_modifiers(action);
+    const bool aside = button == GDK_BUTTON_MIDDLE ||
+                       (button == GDK_BUTTON_PRIMARY && (modifiers & GDK_CONTROL_MASK) != 0);
+    if (!aside) return FALSE;
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+    // Once the engine is done with the click: a receiver may hide this view (another tab).
+    Glib::signal_idle().connect_once([owner = std::weak_ptr<WebKitBrowserControl*>(self.self_),
+                                      url = std::string(uri != nullptr ? uri : "")] {
+      if (const auto control = owner.lock()) (*control)->LinkOpenedAside.emit(url);
+    });
     return TRUE;
   }
 
@@ -575,12 +606,18 @@ void WebKitBrowserControl::Find(const std::string& text, bool backwards) {
     return;
   }
   findText_ = text;
+  if (findFromTop_) {
+    // The engine searches on from the selection (the last match of a search ended, say).
+    webkit_web_view_execute_editing_command(view_, "Unselect");
+    findFromTop_ = false;
+  }
   webkit_find_controller_search(find, text.c_str(), kFindOptions, kMaxCountedMatches);
   webkit_find_controller_count_matches(find, text.c_str(), kFindOptions, kMaxCountedMatches);
 }
 
 void WebKitBrowserControl::EndFind() {
   findText_.clear();
+  findFromTop_ = true;
   webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view_));
 }
 

@@ -155,6 +155,8 @@ class WebKitBrowserControl : public BrowserControl {
   // the first load.
   std::string adoptedUri_;
   std::string findText_;
+  // The next new search starts at the top of the page: none has started since EndFind.
+  bool findFromTop_ = true;
   bool startingDownload_ = false;
   GSimpleAction* saveAsAction_ = nullptr;  // the context menu's "Save ... As" items
 };

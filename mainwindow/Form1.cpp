@@ -84,6 +84,7 @@ Form1::Form1(Form1Parts parts)
   set_title("Form1");
   BuildControls();
   sourceTool.Attach(*seams_, client_, sb1, [this] { PlacePanes(); });
+  sourceTool.LinkWith(*imagesTool_, [this](int tab) { SelectTab(tab); });
   BuildMenus();
   ConnectEvents();
   int menuMinimum = 0;

@@ -1,5 +1,6 @@
 #include "mainwindow/ImagesTool.h"
 
+#include <glibmm/main.h>
 #include <gtk/gtk.h>
 #include <gtkmm/clipboard.h>
 #include <gtkmm/cssprovider.h>
@@ -75,7 +76,9 @@ ImagesTool::ImagesTool(ImagesToolParts parts) : grid(*parts.page), parts_(std::m
   ConnectEvents();
 }
 
-ImagesTool::~ImagesTool() = default;
+ImagesTool::~ImagesTool() {
+  showGrid_.disconnect();
+}
 
 void ImagesTool::BuildToolbar() {
   auto css = Gtk::CssProvider::create();
@@ -158,8 +161,8 @@ void ImagesTool::BuildToolbar() {
   grid.set_no_show_all(true);
   grid.hide();
 
-  const char* captions[] = {"Save\u2026", "Copy Address", "Export List\u2026",
-                            "Open in Browser Tab", "Copy Image"};
+  const char* captions[] = {"Save\u2026",          "Copy Address", "Export List\u2026",
+                            "Open in Browser Tab", "Copy Image",   "Show in Source Code"};
   for (std::size_t i = 0; i < contextItems_.size(); ++i) {
     contextItems_[i].set_label(captions[i]);
     contextMenu_.append(contextItems_[i]);
@@ -202,6 +205,7 @@ void ImagesTool::ConnectEvents() {
   contextItems_[2].signal_activate().connect([this] { ExportList({contextEntry_}); });
   contextItems_[3].signal_activate().connect([this] { OpenInBrowser({contextEntry_}); });
   contextItems_[4].signal_activate().connect([this] { CopyImage(contextEntry_); });
+  contextItems_[5].signal_activate().connect([this] { ShowInSource(contextEntry_); });
   // The tool's window goes with the main window.
   if (parts_.window != nullptr) {
     parts_.window->signal_hide().connect([this] {
@@ -236,10 +240,7 @@ void ImagesTool::Place(Gtk::Layout& layout, int left, int& top, int width, int& 
 void ImagesTool::FollowTab(int index) {
   imagesTab_ = index == 2;
   toolbar.set_visible(imagesTab_);
-  const bool showGrid = imagesTab_ && view_ == View::Grid;
-  grid.set_visible(showGrid);
-  // In Grid view the grid stands where the Images pane would: no pane shows.
-  if (imagesTab_) parts_.gallery->SetVisible(!showGrid);
+  ShowView(true);
 }
 
 void ImagesTool::SetView(View view) {
@@ -248,9 +249,26 @@ void ImagesTool::SetView(View view) {
   (view == View::Grid ? optGrid : optList).set_active(true);
   settingView_ = false;
   if (imagesTab_) {
-    FollowTab(2);
+    ShowView(false);
     if (view == View::Grid) grid.icons.grab_focus();
   }
+}
+
+void ImagesTool::ShowView(bool tabChanged) {
+  const bool showGrid = imagesTab_ && view_ == View::Grid;
+  // In Grid view the grid stands where the Images pane would: no pane shows.
+  if (imagesTab_) parts_.gallery->SetVisible(!showGrid);
+  showGrid_.disconnect();
+  if (!showGrid || !tabChanged || grid.get_visible()) {
+    grid.set_visible(showGrid);
+    return;
+  }
+  // Once the tab has changed: a grid shown in the same turn as the window changes its panes
+  // was drawn blank.
+  showGrid_ = Glib::signal_idle().connect([this] {
+    grid.set_visible(imagesTab_ && view_ == View::Grid);
+    return false;
+  });
 }
 
 // ---- The page's pictures --------------------------------------------------------------------
@@ -293,6 +311,7 @@ PictureOrder ImagesTool::Order() const {
 }
 
 void ImagesTool::Choose(bool byUser) {
+  if (holdChoice_) return;
   shown_ = ChoosePictures(entries_, Filter(), Order());
   grid.Show(entries_, shown_);
   if (byUser && view_ != View::Grid) SetView(View::Grid);
@@ -322,6 +341,16 @@ void ImagesTool::ShowTypesLabel() {
         (label.empty() ? "" : ", ") + std::string(PictureTypeName(static_cast<PictureType>(i)));
   }
   cmdTypes.set_label((label.empty() ? std::string("All types") : label) + " \u25be");
+}
+
+void ImagesTool::ClearFilter() {
+  holdChoice_ = true;
+  txtContains.set_text("");
+  cboSize.set_active(0);
+  for (Gtk::CheckButton& type : chkType) type.set_active(false);
+  chkHideTracking.set_active(false);
+  holdChoice_ = false;
+  Choose(false);
 }
 
 void ImagesTool::ShowContextMenu(std::size_t entry, GdkEventButton* click) {
@@ -429,6 +458,28 @@ void ImagesTool::OpenInBrowser(const std::vector<std::size_t>& which) {
   const std::vector<const CensusImage*> pictures = PicturesOf(which);
   // One Browser tab: the first of them.
   if (!pictures.empty()) parts_.open(pictures.front()->url);
+}
+
+void ImagesTool::ShowInSource(std::size_t entry) {
+  if (entry < entries_.size()) ShowInSourceAsked.emit(entries_[entry]);
+}
+
+bool ImagesTool::ShowPicture(const std::string& url) {
+  const std::optional<std::size_t> entry = EntryWithAddress(entries_, url);
+  if (!entry) {
+    const std::string name = ImageFileName(url);
+    Report("The Images tab has no picture at " + (name.empty() ? url : name));
+    return false;
+  }
+  if (!grid.PositionOf(*entry)) {
+    ClearFilter();
+    const CensusImage& picture = entries_[*entry].picture;
+    Report("The filter hid " + (picture.name.empty() ? picture.url : picture.name) +
+           ": all pictures are shown again");
+  }
+  SetView(View::Grid);
+  if (const std::optional<std::size_t> position = grid.PositionOf(*entry)) grid.Reveal(*position);
+  return true;
 }
 
 void ImagesTool::CopyImage(std::size_t entry) {

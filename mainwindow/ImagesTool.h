@@ -5,7 +5,8 @@
 // PictureGrid). Its actions work on the selection, or on all shown when nothing is selected:
 // Save… (names and folder in SavePicturesDialog, the saving in SaveImagesWindow), Copy
 // Addresses, Export List… (JSON or CSV) and Open in Browser Tab; a picture's context menu offers
-// them for that one picture, and Copy Image.
+// them for that one picture, Copy Image, and Show in Source Code (the Source Code tab at the
+// first line that names it).
 //
 // The choosing itself is analysis/PictureChoice.h, the same as velmora-analyze's.
 #pragma once
@@ -77,7 +78,7 @@ class ImagesTool {
   // shows, and the grid in what is left; `top` and `height` become what is left for the panes.
   void Place(Gtk::Layout& layout, int left, int& top, int width, int& height);
   // The user now looks at the pane of tab `index`: the toolbar shows with the Images tab, and in
-  // Grid view the grid stands in for the pane.
+  // Grid view the grid stands in for the pane (shown once the window has changed its panes).
   void FollowTab(int index);
 
   // A new page was analysed: its census, the read of the page (kept, not copied) and its title.
@@ -103,6 +104,13 @@ class ImagesTool {
   void ExportList(const std::vector<std::size_t>& which);
   void OpenInBrowser(const std::vector<std::size_t>& which);
   void CopyImage(std::size_t entry);
+  // "Show in Source Code" for one picture: raises ShowInSourceAsked with its entry.
+  void ShowInSource(std::size_t entry);
+  sigc::signal<void(const PictureEntry&)> ShowInSourceAsked;
+  // Shows the picture at `url` (the address of a link to it) selected alone in the Grid view,
+  // scrolled into view; a filter that hides it is cleared first. When no picture of the page has
+  // that address, says so in the status text, changes nothing and returns false.
+  bool ShowPicture(const std::string& url);
   // The Save Pictures window of the last Save…; null before it.
   SavePicturesDialog* saveDialog() { return saveDialog_.get(); }
 
@@ -121,11 +129,15 @@ class ImagesTool {
 
  private:
   void BuildToolbar();
+  // Shows the grid or the Images pane, as the view and the tab ask.
+  void ShowView(bool tabChanged);
   void ConnectEvents();
   // Chooses again with the toolbar's filter and order; `byUser`: the grid becomes the view.
   void Choose(bool byUser);
   void ShowCount();
   void ShowTypesLabel();
+  // Every picture passes the toolbar's filter again; the order stays.
+  void ClearFilter();
   void ShowContextMenu(std::size_t entry, GdkEventButton* click);
   std::vector<const CensusImage*> PicturesOf(const std::vector<std::size_t>& which) const;
   void Report(const std::string& text) const;
@@ -139,6 +151,9 @@ class ImagesTool {
   View view_ = View::List;
   bool imagesTab_ = false;
   bool settingView_ = false;
+  bool holdChoice_ = false;
+  sigc::connection showGrid_;  // the grid shown once the tab has changed  // the toolbar is being
+                               // set: one choice follows at the end
 
   Gtk::Box choose_{Gtk::ORIENTATION_HORIZONTAL, 4};
   Gtk::Box act_{Gtk::ORIENTATION_HORIZONTAL, 4};
@@ -146,7 +161,7 @@ class ImagesTool {
   Gtk::Popover typesPopover_;
   Gtk::Box typesBox_{Gtk::ORIENTATION_VERTICAL, 2};
   Gtk::Menu contextMenu_;
-  std::array<Gtk::MenuItem, 5> contextItems_;
+  std::array<Gtk::MenuItem, 6> contextItems_;
   std::size_t contextEntry_ = 0;
   std::unique_ptr<SavePicturesDialog> saveDialog_;
 };

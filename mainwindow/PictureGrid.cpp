@@ -317,6 +317,38 @@ void PictureGrid::SelectNone() {
   icons.unselect_all();
 }
 
+std::optional<std::size_t> PictureGrid::PositionOf(std::size_t entry) const {
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].entry == entry) return i;
+  }
+  return std::nullopt;
+}
+
+void PictureGrid::Reveal(std::size_t position) {
+  if (position >= items_.size()) return;
+  bulk_ = true;
+  icons.unselect_all();
+  icons.select_path(PathOf(position));
+  bulk_ = false;
+  anchor_ = position;
+  CountSelected();
+  revealMap_.disconnect();
+  if (icons.get_mapped()) {
+    SetCursor(position, false);
+    return;
+  }
+  // A view that is not on screen scrolls to nothing it can draw: the cursor and the scroll wait
+  // until it shows, and has laid out what it shows.
+  revealMap_ = icons.signal_map().connect([this, position] {
+    revealMap_.disconnect();
+    Glib::signal_idle().connect_once([self = std::weak_ptr<PictureGrid*>(self_), position] {
+      if (const auto grid = self.lock(); grid && position < (*grid)->items_.size()) {
+        (*grid)->SetCursor(position, false);
+      }
+    });
+  });
+}
+
 void PictureGrid::Click(std::size_t position, guint modifiers) {
   if (position >= items_.size()) return;
   const guint extend = icons.get_modifier_mask(Gdk::MODIFIER_INTENT_EXTEND_SELECTION);

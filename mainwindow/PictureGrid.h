@@ -68,6 +68,10 @@ class PictureGrid : public Gtk::ScrolledWindow {
   void SelectAll();
   void Invert();
   void SelectNone();
+  // The shown position of an entry; nothing when it is not shown.
+  std::optional<std::size_t> PositionOf(std::size_t entry) const;
+  // Selects the picture at a position alone, puts the cursor on it and scrolls it into view.
+  void Reveal(std::size_t position);
   // A click of the first button on a picture, with the event's modifiers.
   void Click(std::size_t position, guint modifiers);
   // A key for the grid; true when it took it.
@@ -161,6 +165,7 @@ class PictureGrid : public Gtk::ScrolledWindow {
   std::unordered_map<std::string, std::function<void()>> making_;
   bool starting_ = false;
   sigc::connection wantIdle_;
+  sigc::connection revealMap_;  // Reveal of a view not on screen yet
   // Answers for a page before, or after the grid is gone, find this changed or expired.
   std::shared_ptr<PictureGrid*> self_;
   std::uint64_t generation_ = 0;

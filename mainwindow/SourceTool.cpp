@@ -1,5 +1,6 @@
 #include "mainwindow/SourceTool.h"
 
+#include <glibmm/convert.h>
 #include <gtkmm/filechooserdialog.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 
 #include "analysis/HtmlText.h"
 #include "analysis/ImageCensus.h"
+#include "analysis/ServedText.h"
 #include "analysis/SourceView.h"
 #include "common/ReplaceFile.h"
 #include "common/SettingsStore.h"
@@ -17,6 +19,24 @@ namespace {
 
 std::string_view Flag(bool on) {
   return on ? "1" : "0";
+}
+
+// The tabs the links between the source and the pictures bring to the front.
+constexpr int kSourceTab = 1;
+constexpr int kImagesTab = 2;
+
+std::string FileUri(const std::filesystem::path& file) {
+  return Glib::filename_to_uri(file.string());
+}
+
+// True when the pane shows the local file (at any of its anchors).
+bool Shows(const BrowserControl& pane, const std::filesystem::path& file) {
+  const std::string address = pane.LocationURL();
+  gchar* shown =
+      g_filename_from_uri(address.substr(0, address.find('#')).c_str(), nullptr, nullptr);
+  const bool same = shown != nullptr && std::filesystem::path(shown) == file;
+  g_free(shown);
+  return same;
 }
 
 }  // namespace
@@ -180,7 +200,7 @@ void SourceTool::ShowView() {
       return;
     }
   }
-  sourcePane_.Navigate(shownFile_.string());
+  LoadInPane(shownFile_);
 }
 
 void SourceTool::ShowServedView() {
@@ -207,7 +227,87 @@ void SourceTool::ShowServedView() {
     if (report_) report_("Could not write served.htm: " + failed.message());
     return;
   }
-  sourcePane_.Navigate(shownFile_.string());
+  LoadInPane(shownFile_);
+}
+
+void SourceTool::LoadInPane(const std::filesystem::path& file) {
+  // A "Show in Source Code" still waiting was for the document this one replaces.
+  pending_.reset();
+  paneLoading_ = true;
+  sourcePane_.Navigate(file.string());
+}
+
+}  // namespace velmora
+
+// ---- Linked with the Images tool ---------------------------------------------------------------
+
+namespace velmora {
+
+void SourceTool::LinkWith(ImagesTool& images, std::function<void(int tab)> selectTab) {
+  selectTab_ = std::move(selectTab);
+  sourcePane_.LinkOpenedAside.connect([this, &images](const std::string& url) {
+    if (images.ShowPicture(url) && selectTab_) selectTab_(kImagesTab);
+  });
+  images.ShowInSourceAsked.connect([this](const PictureEntry& entry) { ShowPicture(entry); });
+  sourcePane_.DownloadBegin.connect([this] { paneLoading_ = true; });
+  sourcePane_.DownloadComplete.connect([this](const SharedSnapshot&) { PaneLoaded(); });
+}
+
+bool SourceTool::ShowPicture(const PictureEntry& entry) {
+  const auto say = [this](const std::string& text) {
+    if (report_) report_(text);
+    return false;
+  };
+  const std::string& name = entry.picture.name.empty() ? entry.picture.url : entry.picture.name;
+  if (!analysed_) return say("There is no page source to show " + name + " in");
+  // The text of the view the choices show.
+  std::string decoded;
+  std::string_view text = read_->bodyHtml;
+  if (choices_.served) {
+    if (!served_) return say("The page as served is still being read");
+    if (served_->bytes.empty()) return say("Could not read the page as served: " + served_->error);
+    decoded = DecodeServedPage(served_->bytes, served_->contentType).text;
+    text = decoded;
+  }
+  const NamingLine line = FirstLineNamingAny(text, NamesOfPicture(entry, lists_));
+  if (line.line == 0) return say("No line of the source names " + name);
+
+  if (selectTab_) selectTab_(kSourceTab);
+  // The keys move on from there; the find's selection shows as the focused pane's.
+  sourcePane_.Widget().grab_focus();
+  Pending wanted;
+  if (choices_.served || !choices_.options.IsSourceHtm()) {
+    wanted.address = FileUri(shownFile_) + "#" + LineAnchor(line.line);
+  } else {
+    wanted.find = line.name;
+  }
+  pending_ = std::move(wanted);
+  // A load under way ends first: the anchor or the find is for the document it brings.
+  if (!paneLoading_) PaneLoaded();
+  return true;
+}
+
+void SourceTool::PaneLoaded() {
+  paneLoading_ = false;
+  if (!pending_) return;
+  Pending wanted = std::move(*pending_);
+  pending_.reset();
+  if (!wanted.address.empty()) {
+    sourcePane_.Navigate(wanted.address);
+    return;
+  }
+  if (!Shows(sourcePane_, shownFile_)) {
+    // The pane shows a page a link led to (or is gone from the view): the view comes back
+    // first, once.
+    if (wanted.reloaded) return;
+    LoadInPane(shownFile_);
+    wanted.reloaded = true;
+    pending_ = std::move(wanted);
+    return;
+  }
+  // From the top of the page: a find already under way would move on to its next match.
+  sourcePane_.EndFind();
+  sourcePane_.Find(wanted.find, false);
 }
 
 }  // namespace velmora

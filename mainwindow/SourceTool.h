@@ -23,6 +23,7 @@
 #include "hosted/BrowserControl.h"
 #include "hosted/StatusBar.h"
 #include "mainwindow/Form1Seams.h"
+#include "mainwindow/ImagesTool.h"
 
 namespace velmora {
 
@@ -55,6 +56,17 @@ class SourceTool : public Gtk::Box {
                     const std::vector<CensusImage>& census,
                     const std::filesystem::path& sourceView);
 
+  // Links the tab with the Images tool both ways: a picture name opened aside in the source pane
+  // (Ctrl+click, middle click) shows that picture selected in the tool's grid, and "Show in
+  // Source Code" on a picture of the tool shows where the source names it. `selectTab` brings a
+  // tab of the window to the front.
+  void LinkWith(ImagesTool& images, std::function<void(int tab)> selectTab);
+  // Brings the tab to the front at the first line of the view shown that names the picture,
+  // marked: a generated view goes to that line's anchor, which its style marks; in "source.htm",
+  // which has no anchors, the engine's find selects the name there. When no line names it, says
+  // so in the status text, changes nothing and returns false.
+  bool ShowPicture(const PictureEntry& entry);
+
   // File > "Save Source As…": puts the item into `menu` at `position`; it saves the text the tab
   // shows where the user says: As served, the exact bytes received; As shown, the body as the
   // page's scripts left it.
@@ -79,6 +91,10 @@ class SourceTool : public Gtk::Box {
   void ShowServedView();
   void WriteSource(const std::filesystem::path& file, std::string_view text);
   void SaveChoices() const;
+  // Loads `file` in the pane: a new document, whatever the pane shows.
+  void LoadInPane(const std::filesystem::path& file);
+  // Does what waits for the pane's document, once it has loaded.
+  void PaneLoaded();
 
   BrowserControl& page_;
   BrowserControl& sourcePane_;
@@ -98,6 +114,18 @@ class SourceTool : public Gtk::Box {
   // Counts the analyses: a served read of an older one is dropped.
   std::shared_ptr<unsigned> generation_ = std::make_shared<unsigned>(0);
   std::filesystem::path shownFile_;
+
+  std::function<void(int tab)> selectTab_;
+  // Set from a load of the pane until it has finished.
+  bool paneLoading_ = false;
+  // What "Show in Source Code" does once the pane's document has loaded: go to an address, or
+  // find a name.
+  struct Pending {
+    std::string address;
+    std::string find;
+    bool reloaded = false;  // the view was loaded again for the find
+  };
+  std::optional<Pending> pending_;
 };
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,28 @@ TEST(OnePerPicture, SameBytesSharedAddressesAndLinkedThumbnailsAreOneEntry) {
   EXPECT_EQ(AlsoText(entries[1]), "also logo.png");
   EXPECT_EQ(AlsoText(entries[3]), "");
   EXPECT_EQ(AlsoText(entries[5]), "also 640 w, srcset-320.jpg");
+}
+
+TEST(EntryWithAddress, FindsThePictureByAnyOfItsAddressesAsABrowserWritesThem) {
+  CensusImage large = Pic("http://h/img/large.jpg", 800, 600);
+  large.alsoAt = {"http://h/img/small.jpg"};
+  const std::vector<PictureEntry> entries =
+      Entries({Pic("https://h/a%20b.png"), large, Pic("http://h:8080/x/c.gif")});
+  const struct {
+    const char* link;
+    std::optional<std::size_t> entry;
+  } cases[] = {
+      {"https://h/a%20b.png", 0},
+      {"https://H/a b.png", 0},        // host case, a blank the engine encodes
+      {"HTTPS://h:443/a%20b.png", 0},  // the default port
+      {"http://h/img/small.jpg", 1},   // another address of the picture
+      {"http://h/img/large.jpg", 1},
+      {"http://h:8080/x/c.gif", 2},
+      {"http://h/x/c.gif", std::nullopt},  // another port is another server
+      {"http://h/img/large.jpg?v=2", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EntryWithAddress(entries, c.link), c.entry) << c.link;
 }
 
 TEST(ThumbnailLinks, PicturesInsideLinksToImageFiles) {

@@ -2,6 +2,7 @@
 // links, the line that names a picture, and the work files they are written to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -312,6 +313,40 @@ TEST(FirstLineNaming, TheLineOfTheFirstPlaceAViewMayLinkTheName) {
     ASSERT_NE(div, std::string::npos) << Printable(c.text);
     const std::string shownLine = view.substr(div, view.find("</div>", div) - div);
     EXPECT_NE(shownLine.find(">" + c.name + "</a>"), std::string::npos) << Printable(c.text);
+  }
+}
+
+// "Show in Source Code" looks for a picture under every name a view may show it by: the file
+// names of its addresses and what the list pairs recorded for them as the page writes them.
+TEST(FirstLineNamingAny, TheFirstLineThatNamesThePictureByAnyOfItsNames) {
+  CensusImage picture;
+  picture.url = "http://h/img/my%20pic.gif";
+  picture.name = "my%20pic.gif";
+  picture.alsoAt = {"http://h/img/pic-2x.gif"};
+  const PictureEntry entry = OnePerPicture({picture}).front();
+  ListPairs lists = ShownPictures(
+      {{"http://h/img/my pic.gif", "my pic.gif"}, {"http://h/other.gif", "other.gif"}});
+  lists.Links[kLinkedImagesPair].push_back("HTTP://H/img/pic-2x.gif");
+  lists.frmList[kLinkedImagesPair].push_back("pic-2x.gif?big");
+  const std::vector<std::string> names = NamesOfPicture(entry, lists);
+  for (const char* name : {"my%20pic.gif", "pic-2x.gif", "my pic.gif", "pic-2x.gif?big"}) {
+    EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
+  }
+  EXPECT_EQ(std::count(names.begin(), names.end(), "other.gif"), 0);
+
+  const struct {
+    std::string text;
+    std::size_t line;
+    std::string name;
+  } cases[] = {
+      {"<p>other.gif\n<img src=\"img/my pic.gif\">\n<a href=pic-2x.gif>", 2, "my pic.gif"},
+      {"x\r\n<img srcset=\"pic-2x.gif 2x\">\r\n<img src=my%20pic.gif>", 2, "pic-2x.gif"},
+      {"<img src=\"other.gif\">", 0, ""},
+  };
+  for (const auto& c : cases) {
+    const NamingLine found = FirstLineNamingAny(c.text, names);
+    EXPECT_EQ(found.line, c.line) << Printable(c.text);
+    EXPECT_EQ(found.name, c.name) << Printable(c.text);
   }
 }
 

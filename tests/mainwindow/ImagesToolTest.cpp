@@ -428,3 +428,50 @@ TEST_F(ImagesToolTest, ThumbnailsAreMadeForWhatIsOnScreenAndNeverFromABomb) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A link's address shows its picture selected alone in the grid, through a filter that hid it;
+// an address of no picture changes nothing.
+TEST_F(ImagesToolTest, ShowPictureSelectsThePictureAloneEvenThroughAFilter) {
+  tool->txtContains.set_text("chart");
+  tool->cboSize.set_active(static_cast<int>(ImagesTool::SizeChoice::Over100));
+  ASSERT_TRUE(RunUntil([&] { return Shown() == std::vector<std::string>{"chart.svg"}; }));
+  tool->grid.Toggle(0);
+  const std::vector<std::string> all = {"photo.jpg", "icon.png",  "chart.svg",
+                                        "pixel.gif", "=cmd.webp", "banner.png"};
+
+  const struct {
+    const char* link;
+    bool found;
+    std::vector<std::string> selected;
+    std::vector<std::string> shown;  // what the grid shows after it
+  } cases[] = {
+      {"https://PICS.example:443/chart.svg", true, {"chart.svg"}, {"chart.svg"}},
+      {"https://pics.example/nowhere.png", false, {"chart.svg"}, {"chart.svg"}},
+      {"https://pics.example/photo.jpg", true, {"photo.jpg"}, all},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link);
+    reports.clear();
+    EXPECT_EQ(tool->ShowPicture(c.link), c.found);
+    Settle();  // the search entry reports its change late
+    EXPECT_EQ(Shown(), c.shown);
+    std::vector<std::string> selected;
+    for (std::size_t entry : tool->grid.Selected()) {
+      selected.push_back(tool->Entries()[entry].picture.name);
+    }
+    EXPECT_EQ(selected, c.selected);
+    EXPECT_EQ(tool->CurrentView(), ImagesTool::View::Grid);
+    if (!c.found) {
+      ASSERT_EQ(reports.size(), 1u);
+      EXPECT_NE(reports[0].find("nowhere.png"), std::string::npos) << reports[0];
+    }
+  }
+  EXPECT_TRUE(tool->txtContains.get_text().empty());
+  EXPECT_EQ(tool->cboSize.get_active_row_number(), 0);
+}
+
+}  // namespace
+}  // namespace velmora

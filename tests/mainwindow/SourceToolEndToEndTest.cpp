@@ -21,6 +21,7 @@
 #include "tests/hosted/WindowTest.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/PressKey.h"
+#include "tests/support/RealPanes.h"
 #include "tests/support/TempFolder.h"
 
 namespace velmora {
@@ -29,6 +30,7 @@ namespace {
 using testing::PressKey;
 
 using testing::LoopbackServer;
+using testing::Photograph;
 using testing::ReadFile;
 using testing::RunUntil;
 
@@ -41,20 +43,6 @@ const std::string kScriptedPage =
     " p.textContent = 'Added later'; document.body.appendChild(p);</script>\n"
     "</body></html>\n";
 
-// Saves what the window shows as a PNG in the temporary folder and names it on the output.
-void Photograph(Gtk::Window& window, const std::string& name) {
-  // Let the pane paint what it has loaded.
-  bool painted = false;
-  Glib::signal_timeout().connect_once([&painted] { painted = true; }, 700);
-  RunUntil([&painted] { return painted; }, "the pane to paint");
-  const auto pixbuf =
-      Gdk::Pixbuf::create(window.get_window(), 0, 0, window.get_width(), window.get_height());
-  ASSERT_TRUE(pixbuf);
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
-  pixbuf->save(file.string(), "png");
-  std::cout << "screenshot: " << file.string() << "\n";
-}
-
 class SourceToolEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,18 +51,8 @@ class SourceToolEndToEnd : public ::testing::Test {
     server_.Serve("/scripted.html", "text/html; charset=iso-8859-1", kScriptedPage);
 
     Form1Parts parts;
-    auto pane0 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine());
-    auto pane1 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine(), pane0.get());
-    auto pane2 = std::make_unique<WebKitBrowserControl>(testing::SharedEngine(), pane0.get());
-    panes_ = {pane0.get(), pane1.get(), pane2.get()};
-    parts.panes = {std::move(pane0), std::move(pane1), std::move(pane2)};
-    parts.workFiles = WorkFiles(testing::SandboxFolder());
-    form_ = std::make_unique<Form1>(std::move(parts));
-    for (int i = 0; i < 3; ++i) {
-      panes_[i]->DownloadComplete.connect([this, i](const SharedSnapshot&) { ++finished_[i]; });
-    }
-    form_->Form_Load();
-    form_->show();
+    testing::AddRealPanes(parts, panes_, PageScripts::kOn);
+    form_ = testing::ShowMainWindow(std::move(parts), panes_, finished_);
     ASSERT_TRUE(
         RunUntil([this] { return finished_[0] >= 1 && finished_[1] >= 1 && finished_[2] >= 1; },
                  "the start page and its gallery"));

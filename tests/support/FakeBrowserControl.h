@@ -109,6 +109,16 @@ class FakeBrowserControl : public BrowserControl {
   void SetVisible(bool visible) override { widget_.set_visible(visible); }
   Gtk::Widget& Widget() override { return widget_; }
 
+  // The user opened a link aside (Ctrl+click, middle click): raised as the real control raises
+  // it while a receiver is connected, else the link is followed.
+  void OpenLinkAside(const std::string& url) {
+    if (LinkOpenedAside.empty()) {
+      Navigate(url);
+    } else {
+      LinkOpenedAside.emit(url);
+    }
+  }
+
   // A page finished loading: it becomes the current one, and the events follow as the real
   // control raises them.
   void FinishLoad(const Shown& page) {
