@@ -196,6 +196,35 @@ TEST_F(SourceToolEndToEnd, ALargePageShowsInBlocksThatShowAndCopyWhatSourceHtmDo
   const std::string blocks = ReadFile(Work("source-blocks.htm"));
   EXPECT_NE(source.find("Line 5000 &amp; its"), std::string::npos);
   EXPECT_GT(blocks.size(), source.size());
+  // The find bar finds text in blocks not laid out yet, and shows it.
+  unsigned matches = 0;
+  bool found = false;
+  sigc::connection counting = panes_[1]->FindResult.connect([&](unsigned n) {
+    matches = n;
+    found = true;
+  });
+  panes_[1]->Find("Line 5000 & its", false);
+  ASSERT_TRUE(RunUntil([&] { return found; }, "the find's answer"));
+  counting.disconnect();
+  EXPECT_EQ(matches, 1u);
+  // The engine scrolls to the match once its block is laid out.
+  const auto selectionInSight = [&] {
+    return testing::EvaluateInPage(
+        panes_[1]->View(),
+        "(() => { const s = getSelection(); if (!s.rangeCount) return 'none';"
+        " const y = s.getRangeAt(0).getBoundingClientRect().top;"
+        " return s.toString() + (scrollY > 0 && y >= 0 && y < innerHeight ? '' : ' away');"
+        " })()");
+  };
+  std::string selection = selectionInSight();
+  for (int tries = 0; tries < 30 && selection != "Line 5000 & its"; ++tries) {
+    bool waited = false;
+    Glib::signal_timeout().connect_once([&waited] { waited = true; }, 100);
+    RunUntil([&waited] { return waited; }, "a moment");
+    selection = selectionInSight();
+  }
+  EXPECT_EQ(selection, "Line 5000 & its");
+  panes_[1]->EndFind();
   const std::string copiedFromBlocks = testing::EvaluateInPage(panes_[1]->View(), kCopyAll);
   before = finished_[1];
   panes_[1]->Navigate(Work("source.htm").string());
