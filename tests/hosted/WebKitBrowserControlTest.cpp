@@ -1,6 +1,6 @@
 // The browser control with real WebKit views in a window on the (virtual) display: loading
-// pages from a loopback server and from local files, the snapshot behind Document() and
-// BaseURL(), the events of the page life cycle, failures, and a lost web process.
+// pages from a loopback server and from local files, the page read behind Page() and
+// DownloadComplete, the events of the page life cycle, failures, and a lost web process.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdkmm/display.h>
 #include <gdkmm/seat.h>
@@ -39,7 +39,7 @@ using testing::SharedEngine;
 constexpr int kPaneWidth = 480;
 constexpr int kPaneHeight = 360;
 
-// What a control raised, in order. Document() and BaseURL() are taken at each DownloadComplete,
+// What a control raised, in order. The page read is taken at each DownloadComplete,
 // as the main window reads them.
 struct Events {
   explicit Events(BrowserControl& control) : control_(control) {
