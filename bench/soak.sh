@@ -21,7 +21,10 @@ velmora="$root/build/bin/velmora"
 command -v xvfb-run >/dev/null || { echo "soak.sh: xvfb-run is missing" >&2; exit 1; }
 
 scratch=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$scratch"' EXIT
+# The page server, and xvfb-run's virtual display (which would outlive the script otherwise):
+server=; display=
+# xvfb-run ends by itself once its display and browser have gone.
+trap 'kill $server 2>/dev/null; rm -rf "$scratch"; [[ -z $display ]] || pkill -P $display || true' EXIT
 
 # The page server: /page/N links to /page/N+1 after its load, with pictures of its own.
 cat >"$scratch/server.py" <<'PY'
@@ -77,6 +80,7 @@ PY
 touch "$scratch/pages"
 python3 "$scratch/server.py" x "${VELMORA_SOAK_DELAY_MS:-400}" "$pages" "$scratch/pages" \
   >"$scratch/port" &
+server=$!
 for _ in $(seq 300); do [[ -s "$scratch/port" ]] && break; sleep 0.1; done
 port=$(head -1 "$scratch/port")
 
@@ -92,6 +96,7 @@ HOME="$scratch/home" XDG_CONFIG_HOME= XDG_CACHE_HOME= XDG_DATA_HOME= VELMORA_TRA
 RUN
 chmod +x "$scratch/run.sh"
 xvfb-run -a -s "-screen 0 1280x1024x24" "$scratch/run.sh" &
+display=$!
 for _ in $(seq 100); do pid=$(pgrep -f -n "^$program" || true); [[ -n "$pid" ]] && break; sleep 0.1; done
 [[ -n "${pid:-}" ]] || { echo "soak.sh: $browser did not start" >&2; exit 1; }
 
